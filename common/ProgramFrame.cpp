@@ -1,0 +1,103 @@
+#include "common/ProgramFrame.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+#include <boost/property_tree/xml_parser.hpp>
+
+namespace po = boost::program_options;
+
+namespace frame {
+
+std::string MakeBanner(const std::string& titleLine) {
+  const std::string stars(68, '*');
+  return "\n" + stars + " \n" + titleLine + stars + "\nAllowed options";
+}
+
+namespace {
+
+bool IsNegativeNumberText(const std::string& text) {
+  const std::size_t first = text.find_first_not_of(" \t");
+  return first != std::string::npos && text[first] == '-';
+}
+
+void RejectNegativeUnsigned(const po::parsed_options& parsed,
+                            const std::vector<std::string>& unsignedOptions) {
+  for (const po::option& option : parsed.options) {
+    if (std::find(unsignedOptions.begin(), unsignedOptions.end(), option.string_key) ==
+        unsignedOptions.end())
+      continue;
+    for (const std::string& value : option.value) {
+      if (IsNegativeNumberText(value))
+        throw po::invalid_option_value(value);
+    }
+  }
+}
+
+}  // namespace
+
+po::variables_map ParseCommandLine(int argc, const char* const argv[],
+                                   const po::options_description& desc,
+                                   const std::vector<std::string>& unsignedOptions) {
+  const po::parsed_options parsed = po::parse_command_line(argc, argv, desc);
+  RejectNegativeUnsigned(parsed, unsignedOptions);
+  po::variables_map vm;
+  po::store(parsed, vm);
+  po::notify(vm);
+  return vm;
+}
+
+int CheckCommonOptions(const po::variables_map& vm, const po::options_description& desc,
+                       const std::string& usageLine) {
+  if (vm.count("help") || vm.empty()) {
+    std::cout << desc << std::endl;
+    std::cout << usageLine << std::endl;
+    return 1;
+  }
+  if (vm.count("seed") && vm["seed"].as<int>() < 0) {
+    std::cout << "The seed should be positive integer." << std::endl;
+    return 1;
+  }
+  if (!vm.count("timetable")) {
+    std::cout << "No input timetable was specified" << std::endl;
+    return 1;
+  }
+  return -1;
+}
+
+void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed) {
+  engine.seed(static_cast<std::mt19937_64::result_type>(device()));
+  if (seed > 0) engine.seed(static_cast<std::mt19937_64::result_type>(seed));
+}
+
+double ElapsedSeconds(Clock::time_point start, Clock::time_point stop) {
+  const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(stop - start).count();
+  return static_cast<double>(ticks) / 1e9;
+}
+
+std::string SerializeReport(const boost::property_tree::ptree& report) {
+  std::ostringstream text;
+  boost::property_tree::write_xml(
+      text, report, boost::property_tree::xml_writer_make_settings<std::string>(' ', 0, "utf-8"));
+  return text.str();
+}
+
+int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
+              double elapsedSeconds) {
+  if (!outpath.empty()) {
+    const std::string text = SerializeReport(report);
+    std::ofstream file(outpath, std::ios::out | std::ios::trunc);
+    file << text;
+    file.close();
+    if (!file) {
+      std::cout << "Cannot write the report file " << outpath << std::endl;
+      return 1;
+    }
+  }
+  std::cout << "Run time: " << elapsedSeconds << " sec." << std::endl;
+  return 0;
+}
+
+}  // namespace frame

@@ -1,0 +1,49 @@
+#pragma once
+
+// Pieces shared by the drivers of both programs: banner, command-line
+// parsing and checks, seeding of the run's engine, run clock, report saving.
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <boost/program_options.hpp>
+#include <boost/property_tree/ptree.hpp>
+
+namespace frame {
+
+using Clock = std::chrono::system_clock;
+
+// Caption of the options description: star frame around the title line,
+// then "\nAllowed options".
+std::string MakeBanner(const std::string& titleLine);
+
+// Parses, stores and notifies. Unsigned options named in `unsignedOptions`
+// reject negative values instead of wrapping them (throws like any other
+// command-line error).
+boost::program_options::variables_map ParseCommandLine(
+    int argc, const char* const argv[], const boost::program_options::options_description& desc,
+    const std::vector<std::string>& unsignedOptions);
+
+// Help, seed and timetable checks, in that order. Returns the exit status
+// when the run must stop, or -1 to go on.
+int CheckCommonOptions(const boost::program_options::variables_map& vm,
+                       const boost::program_options::options_description& desc,
+                       const std::string& usageLine);
+
+// Seeds from the random device, then reseeds with a positive seed.
+void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed);
+
+double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
+
+// The report as written: XML declaration line, then the tree on one line.
+std::string SerializeReport(const boost::property_tree::ptree& report);
+
+// Saves the report to `outpath` (nothing when it is empty) and prints the run
+// time line. Returns the exit status: 1 when a named report could not be
+// written, 0 otherwise.
+int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
+              double elapsedSeconds);
+
+}  // namespace frame
