@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "common/TimeTable.h"
+#include "support/TempFile.h"
+
+namespace {
+
+TimeTable Load(const TempDir& dir, const std::string& content) {
+  TimeTable table;
+  table.LoadInstance(dir.Write("table.csv", content));
+  return table;
+}
+
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> pieces;
+  TimeTable::split(line, ',', pieces);
+  return pieces;
+}
+
+}  // namespace
+
+TEST(TimeTableSplit, KeepsEmptyPiecesAndIgnoresLinesWithoutSeparator) {
+  EXPECT_EQ(Split("a,b,c"), (std::vector<std::string>{"a", "b", "c"}));
+  EXPECT_EQ(Split("a,,b,"), (std::vector<std::string>{"a", "", "b", ""}));
+  EXPECT_EQ(Split(",x"), (std::vector<std::string>{"", "x"}));
+  EXPECT_TRUE(Split("abc").empty());
+  EXPECT_TRUE(Split("").empty());
+
+  std::vector<std::string> pieces{"kept"};
+  TimeTable::split("1,2", ',', pieces);
+  EXPECT_EQ(pieces, (std::vector<std::string>{"kept", "1", "2"}));
+}
+
+TEST(TimeTableLoad, SkipsHeaderAndLinesWithoutComma) {
+  TempDir dir;
+  const TimeTable table = Load(dir, "\nno comma here\nid,o,d,dep,arr\n\n17,3,5,6.5,8.25\nblank\n40,1,2,1,2");
+  ASSERT_EQ(table.passages.size(), 2u);
+  const Passage& p = table.passages[0];
+  EXPECT_EQ(p.id, 17u);
+  EXPECT_EQ(p.origin, 3u);
+  EXPECT_EQ(p.destination, 5u);
+  EXPECT_EQ(p.departure, 6.5);
+  EXPECT_EQ(p.arrival, 8.25);
+  EXPECT_EQ(table.passages[1].id, 40u);  // last line without line feed
+}
+
+TEST(TimeTableLoad, FirstLineWithCommaIsHeaderEvenIfItLooksLikeData) {
+  TempDir dir;
+  const TimeTable table = Load(dir, "1,1,2,3,4\n2,2,3,5,6\n");
+  ASSERT_EQ(table.passages.size(), 1u);
+  EXPECT_EQ(table.passages[0].id, 2u);
+}
+
+TEST(TimeTableLoad, EmptyFileAndHeaderOnlyGiveEmptyTable) {
+  TempDir dir;
+  EXPECT_TRUE(Load(dir, "").passages.empty());
+  const TimeTable headerOnly = Load(dir, "id,o,d,dep,arr\n");
+  EXPECT_TRUE(headerOnly.passages.empty());
+  EXPECT_TRUE(headerOnly.positionById.empty());
+}
+
+TEST(TimeTableLoad, ParsesNumbersLikeStrtod) {
+  TempDir dir;
+  const TimeTable table =
+      Load(dir, "h,h\n 12 ,4,4,0x10,1e1,extra,fields\n3.9,x,2abc,7.5junk,\n");
+  ASSERT_EQ(table.passages.size(), 2u);
+  const Passage& a = table.passages[0];
+  EXPECT_EQ(a.id, 12u);
+  EXPECT_EQ(a.origin, 4u);
+  EXPECT_EQ(a.destination, 4u);
+  EXPECT_EQ(a.departure, 16.0);
+  EXPECT_EQ(a.arrival, 10.0);
+  const Passage& b = table.passages[1];
+  EXPECT_EQ(b.id, 3u);           // truncated toward zero
+  EXPECT_EQ(b.origin, 0u);       // no number reads as 0
+  EXPECT_EQ(b.destination, 2u);  // longest numeric prefix
+  EXPECT_EQ(b.departure, 7.5);
+  EXPECT_EQ(b.arrival, 0.0);
+}
+
+TEST(TimeTableLoad, WindowsLineEndsLoadTheSamePassages) {
+  TempDir dir;
+  const TimeTable unix = Load(dir, "id,o,d,dep,arr\n1,2,3,4.5,5.25\n2,3,2,6,7\n");
+  const TimeTable windows = Load(dir, "id,o,d,dep,arr\r\n1,2,3,4.5,5.25\r\n2,3,2,6,7\r\n");
+  ASSERT_EQ(windows.passages.size(), unix.passages.size());
+  for (std::size_t i = 0; i < unix.passages.size(); ++i) {
+    EXPECT_EQ(windows.passages[i].id, unix.passages[i].id);
+    EXPECT_EQ(windows.passages[i].destination, unix.passages[i].destination);
+    EXPECT_EQ(windows.passages[i].arrival, unix.passages[i].arrival);
+  }
+}
+
+TEST(TimeTableLoad, PositionsFollowFileOrderAndDuplicatesKeepTheLater) {
+  TempDir dir;
+  const TimeTable table = Load(dir, "h,\n40,1,2,1,2\n7,1,2,1,2\n19,1,2,1,2\n7,2,1,3,4\n");
+  ASSERT_EQ(table.passages.size(), 4u);
+  EXPECT_EQ(table.positionById.size(), 3u);
+  EXPECT_EQ(table.positionById.at(40), 0u);
+  EXPECT_EQ(table.positionById.at(19), 2u);
+  EXPECT_EQ(table.positionById.at(7), 3u);
+}
+
+TEST(TimeTableLoad, NanAndInfinityAreLegalTimes) {
+  TempDir dir;
+  const TimeTable table = Load(dir, "h,\n1,1,2,nan,inf\n");
+  ASSERT_EQ(table.passages.size(), 1u);
+  EXPECT_TRUE(std::isnan(table.passages[0].departure));
+  EXPECT_TRUE(std::isinf(table.passages[0].arrival));
+}
+
+TEST(TimeTableLoadDeathTest, UnreadableFileEndsTheProcess) {
+  EXPECT_EXIT(
+      {
+        TimeTable table;
+        table.LoadInstance("/nonexistent/dir/table.csv");
+      },
+      ::testing::ExitedWithCode(1), "");
+}
+
+TEST(TimeTableLoadDeathTest, MalformedDataLinesEndTheProcess) {
+  TempDir dir;
+  const std::vector<std::string> bad = {
+      "h,\n1,2,3,4\n",                // four fields
+      "h,\n-1,2,3,4,5\n",             // negative passage number
+      "h,\n1,4294967296,3,4,5\n",     // origin beyond 32 bits
+      "h,\n1,2,inf,4,5\n",            // infinite destination
+      "h,\n1,2,nan,4,5\n",            // not a number
+  };
+  for (const std::string& content : bad) {
+    const std::string path = dir.Write("bad.csv", content);
+    EXPECT_EXIT(
+        {
+          TimeTable table;
+          table.LoadInstance(path);
+        },
+        ::testing::ExitedWithCode(1), "")
+        << content;
+  }
+}
+
+TEST(TimeTableLoad, BoundaryIntegersAreAccepted) {
+  TempDir dir;
+  const TimeTable table = Load(dir, "h,\n4294967295,0,-0.5,1,2\n");
+  ASSERT_EQ(table.passages.size(), 1u);
+  EXPECT_EQ(table.passages[0].id, 4294967295u);
+  EXPECT_EQ(table.passages[0].destination, 0u);  // truncates to 0
+}
