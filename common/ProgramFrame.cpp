@@ -51,8 +51,15 @@ po::variables_map ParseCommandLine(int argc, const char* const argv[],
 
 int CheckCommonOptions(const po::variables_map& vm, const po::options_description& desc,
                        const std::string& usageLine) {
+  std::ostringstream text;
+  text << desc;
+  return CheckCommonOptions(vm, text.str(), usageLine);
+}
+
+int CheckCommonOptions(const po::variables_map& vm, const std::string& optionsText,
+                       const std::string& usageLine) {
   if (vm.count("help") || vm.empty()) {
-    std::cout << desc << std::endl;
+    std::cout << optionsText << std::endl;
     std::cout << usageLine << std::endl;
     return 1;
   }
@@ -65,6 +72,14 @@ int CheckCommonOptions(const po::variables_map& vm, const po::options_descriptio
     return 1;
   }
   return -1;
+}
+
+std::string DescribeOptions(const po::options_description& own, const std::string& groupCaption,
+                            const po::options_description& group) {
+  std::ostringstream text;
+  text << own << "\n" << groupCaption << ":\n";
+  group.print(text, own.get_option_column_width());
+  return text.str();
 }
 
 void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed) {

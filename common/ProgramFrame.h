@@ -31,6 +31,16 @@ boost::program_options::variables_map ParseCommandLine(
 int CheckCommonOptions(const boost::program_options::variables_map& vm,
                        const boost::program_options::options_description& desc,
                        const std::string& usageLine);
+// The same with the options description given as its printed text.
+int CheckCommonOptions(const boost::program_options::variables_map& vm,
+                       const std::string& optionsText, const std::string& usageLine);
+
+// The printed options description of a program with a group of options
+// beyond its own: the own options exactly as they print alone, then a blank
+// line, "<caption>:" and the group's options in the own options' column.
+std::string DescribeOptions(const boost::program_options::options_description& own,
+                            const std::string& groupCaption,
+                            const boost::program_options::options_description& group);
 
 // Seeds from the random device, then reseeds with a positive seed.
 void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed);
