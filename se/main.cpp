@@ -1,6 +1,8 @@
+#include <cstdint>
 #include <iostream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <boost/program_options.hpp>
 #include <boost/property_tree/ptree.hpp>
@@ -9,6 +11,12 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
+#include "se/ExactCountOutput.h"
+#include "se/Extensions.h"
+#include "se/SE.h"
+#include "se/Statistics.h"
+#include "se/VertexOrder.h"
+#include "se/WideDouble.h"
 
 namespace po = boost::program_options;
 
@@ -19,6 +27,73 @@ const char* const kTitleLine =
 const char* const kUsageLine =
     " (Usage example: Quorlin --timetable <path to timetable> --B <SE budget> --N <SE "
     "repetitions number> --seed <seed> --outpath <outpath for external output analysis>)";
+
+// Mean, deviation and relative error are wide doubles: the counts of real
+// timetables lie far beyond the double range.
+struct Summary {
+  unsigned int chains = 0;
+  bool isFullyEnumerated = false;
+  WideDouble mean;
+  WideDouble std;
+  WideDouble relativeError;
+};
+
+void PrintSummary(const Summary& summary, unsigned int budget, unsigned int repetitions) {
+  std::cout << "optimal number of chains = " << summary.chains << std::endl;
+  std::cout << "SE run:" << std::endl;
+  std::cout << "Budget = " << budget << std::endl;
+  std::cout << "N (replications) = " << repetitions << std::endl;
+  std::cout << "is fully enumerated = " << summary.isFullyEnumerated << std::endl;
+  std::cout << "mean estimator = " << summary.mean << std::endl;
+  std::cout << "Relative Error for estimator = " << summary.relativeError << std::endl;
+}
+
+std::string JoinChain(const BGraph::Chain& chain) {
+  std::string text;
+  for (std::size_t k = 0; k < chain.size(); ++k) {
+    if (k > 0) text += ",";
+    text += std::to_string(chain[k]);
+  }
+  return text;
+}
+
+void AddDecompositions(boost::property_tree::ptree& report,
+                       const SE::DecompositionList& decompositions) {
+  unsigned int id = 0;
+  for (const BGraph::Decomposition& decomposition : decompositions) {
+    boost::property_tree::ptree& decomp = report.add("SE.decompositions.decomp", "");
+    decomp.add("<xmlattr>.id", ++id);
+    for (const BGraph::Chain& chain : decomposition) decomp.add("chain", JoinChain(chain));
+  }
+}
+
+// The report of a run without extension options.
+boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int budget,
+                                        unsigned int repetitions, double elapsedSeconds,
+                                        const SE::DecompositionList& decompositions) {
+  boost::property_tree::ptree report;
+  report.add("SE.<xmlattr>.version", "1.0");
+  report.add("SE.opt_number_of_chains", summary.chains);
+  report.add("SE.SE_Budget", budget);
+  report.add("SE.SE_Samples_N", repetitions);
+  report.add("SE.is_fully_enumerated", summary.isFullyEnumerated);
+  report.add("SE.se_counting_estimator", summary.mean);
+  report.add("SE.se_counting_estimator_std", summary.std);
+  report.add("SE.se_counting_estimator_re", summary.relativeError);
+  report.add("SE.exec_time_sec", elapsedSeconds);
+  report.add("SE.decomposition_number", static_cast<std::uint64_t>(decompositions.size()));
+  AddDecompositions(report, decompositions);
+  return report;
+}
+
+// Extension elements come after every element of the plain report.
+void AddExtensions(boost::property_tree::ptree& report,
+                   const extensions::ExtensionSettings& settings, const exact::ExactCount& count,
+                   const WideDouble& mean) {
+  if (settings.exact) exact::AddExactReport(report, count, mean);
+  if (settings.vertexOrder != VertexOrder::Random)
+    report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
+}
 
 }  // namespace
 
@@ -38,11 +113,17 @@ int main(int argc, char* argv[]) {
        "Stochastic Enumeration repetitions (N) (default is 100)")
       ("seed", po::value<int>(&seed), "random number generator seed (default is none)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
+  extensions::ExtensionSettings settings;
+  const po::options_description extensionOptions = extensions::MakeExtensionOptions(settings);
+  po::options_description allOptions;
+  allOptions.add(desc).add(extensionOptions);
+  const std::string optionsText =
+      frame::DescribeOptions(desc, extensions::kCaption, extensionOptions);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, desc, {"B", "N"});
-    const int status = frame::CheckCommonOptions(vm, desc, kUsageLine);
+    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"});
+    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
     std::random_device device("default");
@@ -54,12 +135,35 @@ int main(int argc, char* argv[]) {
     Poset poset;
     poset.CreatePoset(table);
 
+    BGraph graph;
+    graph.InitGraphFromPoset(table, poset);
+    const BGraph::Decomposition reference = graph.GetDillworthDecomposition();
+
+    SE se(graph, budget, repetitions, engine);
+    se.vertexOrder = settings.vertexOrder;
+    std::cout << "Running SE with B=" << budget << " and N=" << repetitions << std::endl;
+    Summary summary;
+    std::vector<WideDouble> estimates;
+    const SE::DecompositionList decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
+    summary.mean = Mean(estimates);
+    summary.std = Std(estimates);
+    summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
+    summary.chains = static_cast<unsigned int>(reference.size());
+    PrintSummary(summary, budget, repetitions);
+    exact::ExactCount count;
+    if (settings.exact) {
+      count = exact::ComputeExactCount(table, graph);
+      exact::PrintExactLines(count, summary.mean);
+    }
+
     const frame::Clock::time_point stop = frame::Clock::now();
-    boost::property_tree::ptree report;
-    report.add("SE.<xmlattr>.version", "1.0");
-    return frame::FinishRun(report, outpath, frame::ElapsedSeconds(start, stop));
+    const double elapsedSeconds = frame::ElapsedSeconds(start, stop);
+    boost::property_tree::ptree report =
+        BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
+    AddExtensions(report, settings, count, summary.mean);
+    return frame::FinishRun(report, outpath, elapsedSeconds);
   } catch (std::exception&) {
-    std::cout << desc << "\n";
+    std::cout << optionsText << "\n";
     return 1;
   }
 }

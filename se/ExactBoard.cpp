@@ -1,0 +1,110 @@
+#include "se/ExactBoard.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace exact {
+
+namespace {
+
+struct Column {
+  double departure = 0.0;
+  bool roundTrip = false;
+  double arrival = 0.0;  // read only for round trips
+};
+
+struct BoardInput {
+  std::vector<double> arrivals;  // rows that some column can see (not NaN)
+  std::size_t rows = 0;
+  std::vector<Column> columns;
+};
+
+// Sweep order: columns departing at NaN first (they see no row), then by
+// departure. At equal departures round trips come first, the later arrival
+// first, so that as few of them as possible are pending over other columns.
+bool SweepsBefore(const Column& a, const Column& b) {
+  const bool aNan = std::isnan(a.departure);
+  const bool bNan = std::isnan(b.departure);
+  if (aNan || bNan) return aNan && !bNan;
+  if (a.departure != b.departure) return a.departure < b.departure;
+  if (a.roundTrip != b.roundTrip) return a.roundTrip;
+  return a.roundTrip && a.arrival > b.arrival;
+}
+
+std::map<std::uint32_t, BoardInput> GroupByTerminal(const std::vector<Passage>& passages) {
+  std::map<std::uint32_t, BoardInput> inputs;
+  for (const Passage& p : passages) {
+    BoardInput& arrivingAt = inputs[p.destination];
+    ++arrivingAt.rows;
+    if (!std::isnan(p.arrival)) arrivingAt.arrivals.push_back(p.arrival);
+    const bool roundTrip = p.origin == p.destination && p.arrival <= p.departure;
+    inputs[p.origin].columns.push_back(Column{p.departure, roundTrip, p.arrival});
+  }
+  return inputs;
+}
+
+TerminalBoard MakeBoard(std::uint32_t terminal, BoardInput& input) {
+  std::sort(input.arrivals.begin(), input.arrivals.end());
+  std::sort(input.columns.begin(), input.columns.end(), SweepsBefore);
+
+  TerminalBoard board;
+  board.terminal = terminal;
+  board.rows = input.rows;
+  std::vector<double> departures;  // of the columns that depart at a number
+  std::size_t nanColumns = 0;
+  for (const Column& column : input.columns) {
+    if (std::isnan(column.departure)) {
+      ++nanColumns;
+      board.heights.push_back(0);
+      continue;
+    }
+    departures.push_back(column.departure);
+    const auto seen =
+        std::upper_bound(input.arrivals.begin(), input.arrivals.end(), column.departure);
+    board.heights.push_back(static_cast<std::size_t>(seen - input.arrivals.begin()));
+  }
+  for (std::size_t j = 0; j < input.columns.size(); ++j) {
+    const Column& column = input.columns[j];
+    if (!column.roundTrip) continue;
+    const auto first = std::lower_bound(departures.begin(), departures.end(), column.arrival);
+    board.roundTrips.push_back(
+        RoundTrip{nanColumns + static_cast<std::size_t>(first - departures.begin()), j});
+  }
+  return board;
+}
+
+}  // namespace
+
+std::uint64_t TerminalBoard::Cells() const {
+  std::uint64_t cells = 0;
+  for (std::size_t height : heights) cells += height;
+  return cells - roundTrips.size();
+}
+
+std::size_t TerminalBoard::MaxPendingAtOnce() const {
+  // +1 where a pending round trip starts, -1 at its own column.
+  std::vector<long> change(heights.size() + 1, 0);
+  for (const RoundTrip& trip : roundTrips) {
+    if (!trip.IsPending()) continue;
+    ++change[trip.firstColumn];
+    --change[trip.column];
+  }
+  long pending = 0;
+  long most = 0;
+  for (long delta : change) {
+    pending += delta;
+    most = std::max(most, pending);
+  }
+  return static_cast<std::size_t>(most);
+}
+
+std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages) {
+  std::map<std::uint32_t, BoardInput> inputs = GroupByTerminal(passages);
+  std::vector<TerminalBoard> boards;
+  boards.reserve(inputs.size());
+  for (auto& [terminal, input] : inputs) boards.push_back(MakeBoard(terminal, input));
+  return boards;
+}
+
+}  // namespace exact

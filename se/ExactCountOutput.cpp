@@ -1,0 +1,115 @@
+#include "se/ExactCountOutput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+#include <limits>
+
+namespace exact {
+
+namespace {
+
+constexpr std::size_t kMaxFullDigits = 20;
+constexpr std::size_t kSignificantDigits = 6;
+
+// Rounds the leading digits of `digits` to kSignificantDigits, half to even.
+// Returns the kept digits; `exponent` grows by one when rounding carries
+// into a new digit.
+std::string RoundLeadingDigits(const std::string& digits, std::size_t& exponent) {
+  std::string kept = digits.substr(0, kSignificantDigits);
+  const char first = digits[kSignificantDigits];
+  const bool restNonZero =
+      digits.find_first_not_of('0', kSignificantDigits + 1) != std::string::npos;
+  const bool lastOdd = (kept.back() - '0') % 2 == 1;
+  const bool up = first > '5' || (first == '5' && (restNonZero || lastOdd));
+  if (!up) return kept;
+  std::size_t i = kept.size();
+  while (i > 0 && kept[i - 1] == '9') kept[--i] = '0';
+  if (i == 0) {
+    kept.insert(kept.begin(), '1');
+    kept.pop_back();
+    ++exponent;
+  } else {
+    ++kept[i - 1];
+  }
+  return kept;
+}
+
+std::string ExponentNotation(const std::string& digits) {
+  std::size_t exponent = digits.size() - 1;
+  std::string kept = RoundLeadingDigits(digits, exponent);
+  kept.erase(kept.find_last_not_of('0') + 1);
+  std::string text(1, kept[0]);
+  if (kept.size() > 1) text += "." + kept.substr(1);
+  const std::string power = std::to_string(exponent);
+  return text + "e+" + (power.size() < 2 ? "0" : "") + power;
+}
+
+}  // namespace
+
+ExactCount ComputeExactCount(TimeTable& table, BGraph& graph) {
+  ExactCount result = CountMinimumDecompositions(table);
+  if (result.available && boost::num_edges(graph.adjacencyList) != result.cells) {
+    result = ExactCount();
+    result.reason = "the graph's edges are not those of the timetable";
+  }
+  return result;
+}
+
+std::string FormatExactCount(const mpz_class& count) {
+  const std::string digits = count.get_str();
+  if (digits.size() <= kMaxFullDigits || digits[0] == '-') return digits;
+  return ExponentNotation(digits);
+}
+
+double RelativeDeviationFromExact(double meanSignificand, std::int64_t meanExponent,
+                                  const mpz_class& exact) {
+  if (!std::isfinite(meanSignificand)) return meanSignificand;
+  const std::int64_t limit = 4000;  // beyond, ldexp saturates anyway
+  if (mpz_sizeinbase(exact.get_mpz_t(), 2) <= std::numeric_limits<double>::digits) {
+    const double exactValue = exact.get_d();
+    const double mean = std::ldexp(meanSignificand,
+                                   static_cast<int>(std::clamp(meanExponent, -limit, limit)));
+    return (mean - exactValue) / exactValue;
+  }
+  long exactExponent = 0;
+  const double exactSignificand = mpz_get_d_2exp(&exactExponent, exact.get_mpz_t());
+  const std::int64_t shift = std::clamp(meanExponent - exactExponent, -limit, limit);
+  return std::ldexp(meanSignificand / exactSignificand, static_cast<int>(shift)) - 1.0;
+}
+
+double RelativeDeviationFromExact(double mean, const mpz_class& exact) {
+  if (!std::isfinite(mean)) return RelativeDeviationFromExact(mean, 0, exact);
+  int exponent = 0;
+  const double significand = std::frexp(mean, &exponent);
+  return RelativeDeviationFromExact(significand, exponent, exact);
+}
+
+namespace {
+
+double DeviationOf(const WideDouble& mean, const mpz_class& exact) {
+  return RelativeDeviationFromExact(mean.Significand(), mean.Exponent(), exact);
+}
+
+}  // namespace
+
+void PrintExactLines(const ExactCount& exact, const WideDouble& mean) {
+  if (!exact.available) {
+    std::cout << "exact number of decompositions = unavailable (" << exact.reason << ")"
+              << std::endl;
+    return;
+  }
+  std::cout << "exact number of decompositions = " << FormatExactCount(exact.count) << std::endl;
+  std::cout << "relative deviation of the mean estimator from the exact number = "
+            << DeviationOf(mean, exact.count) << std::endl;
+}
+
+void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
+                    const WideDouble& mean) {
+  if (!exact.available) return;
+  report.add("SE.exact_number_of_decompositions", exact.count.get_str());
+  report.add("SE.exact_number_of_decompositions_log10", exact.log10);
+  report.add("SE.relative_deviation_from_exact", DeviationOf(mean, exact.count));
+}
+
+}  // namespace exact

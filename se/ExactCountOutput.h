@@ -1,0 +1,43 @@
+#pragma once
+
+// The "exact" switch of Quorlin: the count for the run's timetable and
+// graph, its two console lines and its report elements.
+
+#include <cstdint>
+#include <string>
+
+#include <boost/property_tree/ptree.hpp>
+#include <gmpxx.h>
+
+#include "bipartite/BGraph.h"
+#include "common/TimeTable.h"
+#include "se/ExactCount.h"
+#include "se/WideDouble.h"
+
+namespace exact {
+
+// Count for the run. Not available when the timetable cannot be counted
+// this way (see CountMinimumDecompositions) or when the graph does not hold
+// exactly the boards' cells as edges.
+ExactCount ComputeExactCount(TimeTable& table, BGraph& graph);
+
+// Every digit up to 20 digits; beyond, 6 significant digits in exponent
+// notation ("7.18661e+512"), rounded like the stream rounds a double.
+std::string FormatExactCount(const mpz_class& count);
+
+// (mean - exact) / exact for a mean given as significand * 2^exponent
+// (any finite significand, or inf or NaN with exponent 0), so that means
+// beyond the double range can be passed.
+double RelativeDeviationFromExact(double meanSignificand, std::int64_t meanExponent,
+                                  const mpz_class& exact);
+double RelativeDeviationFromExact(double mean, const mpz_class& exact);
+
+// The two console lines, after the summary: the count (or "unavailable"
+// and why) and, when available, the relative deviation of the mean.
+void PrintExactLines(const ExactCount& exact, const WideDouble& mean);
+
+// The three report elements, when the count is available; nothing otherwise.
+void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
+                    const WideDouble& mean);
+
+}  // namespace exact

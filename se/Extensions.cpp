@@ -1,0 +1,27 @@
+#include "se/Extensions.h"
+
+namespace po = boost::program_options;
+
+namespace extensions {
+
+const char* const kCaption = "Extensions";
+
+po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
+  po::options_description group(80, 40);
+  group.add_options()
+      ("exact", po::value<bool>(&settings.exact)->zero_tokens()->implicit_value(true),
+       "also compute the exact number of decompositions")
+      ("vertex_order", po::value<VertexOrder>(&settings.vertexOrder),
+       "order in which each run decides the vertices: random (default) or degree");
+  return group;
+}
+
+}  // namespace extensions
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& name = po::validators::get_single_string(tokens);
+  VertexOrder order = VertexOrder::Random;
+  if (!ParseVertexOrder(name, order)) throw po::invalid_option_value(name);
+  value = order;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+// Quorlin's options beyond the counting program's own: the exact count of
+// decompositions and the order in which a run decides the vertices. They
+// form a group of their own, listed after the own options, so that the
+// program without them behaves and prints as before.
+
+#include <string>
+
+#include <boost/program_options.hpp>
+
+#include "se/VertexOrder.h"
+
+namespace extensions {
+
+extern const char* const kCaption;
+
+// Variables bound to the options of the group.
+struct ExtensionSettings {
+  bool exact = false;
+  VertexOrder vertexOrder = VertexOrder::Random;
+};
+
+// The group, without caption (see frame::DescribeOptions). An unknown
+// vertex order is a command-line error.
+boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
+
+}  // namespace extensions
+
+// Reads a vertex order option value ("random" or "degree").
+void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int);

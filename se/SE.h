@@ -1,0 +1,102 @@
+#pragma once
+
+// Stochastic Enumeration estimate of the number of maximum matchings of the
+// split bipartite graph, i.e. of the minimum chain decompositions.
+//
+// The search tree has one level per vertex: a run shuffles the vertex list
+// and, level by level, decides the next vertex in every node it holds, left
+// unmatched or matched to one of its remaining neighbours. Only successors
+// that can still be completed to a maximum matching are generated, so every
+// leaf is a maximum matching and every maximum matching is exactly one leaf.
+// Each level keeps a uniformly random subset of at most `budget` successors
+// (the hyperchild); the run's estimate is
+//   |last level| * prod over levels (|successors| / |kept|),
+// an unbiased estimate of the number of leaves. A run in which no level has
+// more successors than the budget visits every leaf: its estimate is exact.
+//
+// Cost: each candidate successor is tested by a fresh maximum matching on
+// its own deep copy of the residual graph, so one level costs
+// (kept nodes) * (1 + degree of the vertex) matchings. Memory is bounded by
+// budget * (1 + degree) graph copies.
+//
+// Randomness: only std::shuffle on the caller's engine, once over the vertex
+// list per run and once per level whose successors outnumber the budget.
+
+#include <cstddef>
+#include <random>
+#include <vector>
+
+#include "bipartite/BGraph.h"
+#include "se/FastSE.h"
+#include "se/SeNode.h"
+#include "se/VertexOrder.h"
+#include "se/WideDouble.h"
+
+class SE {
+ public:
+  using DecompositionList = std::vector<BGraph::Decomposition>;
+
+  unsigned int budget;
+  unsigned int repetitions;
+  BGraph graph;
+  std::mt19937_64& engine;
+  // Runs go through FastSE, which yields the same runs (successors, draws,
+  // estimates, decompositions) as the node-copying engine below at a small
+  // fraction of its time and memory. false selects the node-copying engine,
+  // the reference it is tested against.
+  bool useFastEngine = true;
+  // How each run rearranges its shuffled vertex list before descending.
+  VertexOrder vertexOrder = VertexOrder::Random;
+
+  SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937_64& engine);
+
+  // Runs `repetitions` times. `estimates` gets one estimate per run, in run
+  // order, as wide doubles: counts of real timetables exceed the double
+  // range, and the values equal the double computation wherever it does not
+  // overflow; `isFullyEnumerated` tells whether the last run was exact (false
+  // when no run was made). Returns the decompositions of the last run's
+  // final level (empty when no run was made).
+  DecompositionList RunSE(bool& isFullyEnumerated, std::vector<WideDouble>& estimates);
+
+  // One descent from a fresh root. Returns the decompositions of the final
+  // level's matchings, pairwise different.
+  DecompositionList RunSingleSE(bool& isFullyEnumerated, WideDouble& estimate,
+                                unsigned int maxCardinality);
+
+  // A uniformly random subset of `budget` nodes in shuffled order when the
+  // nodes outnumber the budget; otherwise the nodes unchanged, with no draw.
+  std::vector<SeNode> SelectRandomHyperchild(std::vector<SeNode> nodes);
+
+  // The next level before selection: for every node in order, its
+  // completable successors when `vertex` is decided: first the one leaving
+  // `vertex` unmatched, then one per distinct neighbour in adjacency order.
+  // A vertex outside the graph leaves each node as it is. Reads no member
+  // and draws nothing.
+  std::vector<SeNode> GetSuccessors(std::vector<SeNode> nodes, unsigned int maxCardinality,
+                                    unsigned int vertex);
+
+ private:
+  // RunSingleSE on `fast` when given and able to stand in for this graph
+  // and `maxCardinality`, otherwise on SeNode levels. The estimate is made
+  // here from the level sizes either engine reports.
+  DecompositionList RunDescent(bool& isFullyEnumerated, WideDouble& estimate,
+                               unsigned int maxCardinality, const FastSE* fast);
+  // The levels of one run over `order` as SeNode lists.
+  DecompositionList DescendOnNodes(const std::vector<unsigned int>& order,
+                                   unsigned int maxCardinality, bool& isFullyEnumerated,
+                                   std::vector<FastSE::LevelSize>& levels);
+  static void AppendSuccessorsOfNode(const SeNode& node, unsigned int maxCardinality,
+                                     unsigned int vertex, std::vector<SeNode>& successors);
+  static void AppendIfCompletable(SeNode candidate, unsigned int maxCardinality,
+                                  std::vector<SeNode>& successors);
+};
+
+// Estimator arithmetic, kept apart so that the number type can be widened.
+
+// The running product after a level with `successors` generated and `kept`
+// kept: (successors / kept) * product, the division first (in double).
+WideDouble ScaleRunningProduct(std::size_t successors, std::size_t kept,
+                               const WideDouble& product);
+
+// The estimate of a run: |final level| * product.
+WideDouble RunEstimate(std::size_t finalLevelSize, const WideDouble& product);
