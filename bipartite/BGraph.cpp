@@ -2,6 +2,29 @@
 
 #include <algorithm>
 #include <iostream>
+#include <utility>
+
+BGraph::BGraph(BGraph&& other) noexcept
+    : positionById(std::move(other.positionById)),
+      idByPosition(std::move(other.idByPosition)),
+      numberOfVertices(other.numberOfVertices),
+      edgeList(std::move(other.edgeList)) {
+  adjacencyList.swap(other.adjacencyList);
+  other.numberOfVertices = 0;
+}
+
+BGraph& BGraph::operator=(BGraph&& other) noexcept {
+  if (this == &other) return *this;
+  positionById = std::move(other.positionById);
+  idByPosition = std::move(other.idByPosition);
+  numberOfVertices = other.numberOfVertices;
+  other.numberOfVertices = 0;
+  Graph empty;
+  adjacencyList.swap(empty);
+  adjacencyList.swap(other.adjacencyList);
+  edgeList = std::move(other.edgeList);
+  return *this;
+}
 
 void BGraph::InitGraphFromPoset(TimeTable& table, Poset& poset) {
   numberOfVertices = 0;

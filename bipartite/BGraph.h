@@ -26,6 +26,15 @@ class BGraph {
   Graph adjacencyList;
   std::vector<std::pair<int, int>> edgeList;
 
+  BGraph() = default;
+  BGraph(const BGraph&) = default;
+  BGraph& operator=(const BGraph&) = default;
+  // Boost's adjacency list has no move operations of its own (moving it
+  // copies every edge); these swap it instead. The moved-from graph is empty.
+  BGraph(BGraph&& other) noexcept;
+  BGraph& operator=(BGraph&& other) noexcept;
+  ~BGraph() = default;
+
   void InitGraphFromPoset(TimeTable& table, Poset& poset);
 
   void AddEdge(unsigned int u, unsigned int v);

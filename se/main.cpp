@@ -2,6 +2,7 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/program_options.hpp>
@@ -139,7 +140,10 @@ int main(int argc, char* argv[]) {
     graph.InitGraphFromPoset(table, poset);
     const BGraph::Decomposition reference = graph.GetDillworthDecomposition();
 
-    SE se(graph, budget, repetitions, engine);
+    // The estimator keeps its own graph; the driver needs none after this,
+    // so the graph moves instead of being copied (it is the largest object
+    // of a run).
+    SE se(std::move(graph), budget, repetitions, engine);
     se.vertexOrder = settings.vertexOrder;
     std::cout << "Running SE with B=" << budget << " and N=" << repetitions << std::endl;
     Summary summary;
@@ -152,7 +156,7 @@ int main(int argc, char* argv[]) {
     PrintSummary(summary, budget, repetitions);
     exact::ExactCount count;
     if (settings.exact) {
-      count = exact::ComputeExactCount(table, graph);
+      count = exact::ComputeExactCount(table, se.graph);
       exact::PrintExactLines(count, summary.mean);
     }
 

@@ -104,3 +104,20 @@ TEST(BGraph, PrintGraphListsNeighboursWithTrailingBlank) {
   const BGraph graph = MakeGraph({7, 9}, {{7, 9}});
   EXPECT_EQ(Printed(graph), kDashes + "\n0: 3 \n1: \n2: \n3: 0 \n\n" + kDashes + "\n");
 }
+
+TEST(BGraph, MoveTakesTheGraphOverAndLeavesAnEmptyOne) {
+  BGraph source = MakeGraph({4, 7, 9}, {{4, 7}, {7, 9}, {4, 9}});
+  const BGraph copy = source;
+  BGraph moved(std::move(source));
+  EXPECT_EQ(Printed(moved), Printed(copy));
+  EXPECT_EQ(moved.GetEgeList(), copy.GetEgeList());
+  EXPECT_EQ(moved.idByPosition, copy.idByPosition);
+  EXPECT_EQ(source.numberOfVertices, 0);            // NOLINT(bugprone-use-after-move)
+  EXPECT_TRUE(source.GetVertexList().empty());      // NOLINT(bugprone-use-after-move)
+
+  BGraph target = MakeGraph({1, 2}, {{1, 2}});
+  target = std::move(moved);
+  EXPECT_EQ(Printed(target), Printed(copy));
+  EXPECT_EQ(target.GetMaxMatching(), copy.GetMaxMatching());
+  EXPECT_TRUE(moved.GetVertexList().empty());       // NOLINT(bugprone-use-after-move)
+}
