@@ -1,6 +1,7 @@
 #include <iostream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <boost/program_options.hpp>
 #include <boost/property_tree/ptree.hpp>
@@ -9,6 +10,8 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
+#include "localsearch/Decomposition.h"
+#include "localsearch/LocalSearch.h"
 
 namespace po = boost::program_options;
 
@@ -19,6 +22,47 @@ const char* const kUsageLine =
     " (Usage example: Parvel --timetable <path to timetable> --N <Maximum iterations number>  "
     "--treshold <the rest time between flights> --seed <seed> --outpath <outpath for external "
     "output analysis>)";
+
+template <typename T>
+std::string JoinWithCommas(const std::vector<T>& values) {
+  std::string text;
+  for (std::size_t k = 0; k < values.size(); ++k) {
+    if (k > 0) text += ",";
+    text += std::to_string(values[k]);
+  }
+  return text;
+}
+
+void PrintCounts(const char* label, int balanced, int rest, double threshold) {
+  std::cout << label << " performance: # of balanced chains: " << balanced
+            << " # of chains with rest time >= " << threshold << ": " << rest << std::endl;
+}
+
+struct FinalResult {
+  BGraph::Decomposition decomposition;
+  int balanced = 0;
+  int rest = 0;
+};
+
+boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
+                                        double elapsedSeconds, const LocalSearch& search,
+                                        bool recordPerformance) {
+  boost::property_tree::ptree report;
+  report.add("OPT.<xmlattr>.version", "1.0");
+  report.add("OPT.decomposition_size", result.decomposition.size());
+  report.add("OPT.number_of_balanced_chains", result.balanced);
+  report.add("OPT.treshold_rest", threshold);
+  report.add("OPT.number_of_chains_with_rest", result.rest);
+  report.add("OPT.elapsed_seconds", elapsedSeconds);
+  boost::property_tree::ptree& decomp = report.add("OPT.opt_decomp", "");
+  for (const BGraph::Chain& chain : result.decomposition)
+    decomp.add("chain", JoinWithCommas(chain));
+  if (recordPerformance) {
+    decomp.add("performance.balances", JoinWithCommas(search.Balances()));
+    decomp.add("performance.rest", JoinWithCommas(search.Rests()));
+  }
+  return report;
+}
 
 }  // namespace
 
@@ -57,10 +101,26 @@ int main(int argc, char* argv[]) {
     Poset poset;
     poset.CreatePoset(table);
 
+    BGraph graph;
+    graph.InitGraphFromPoset(table, poset);
+    const bool recording = recordPerformance != 0;
+    LocalSearch search(graph, table, engine, tresholdRest, recording);
+    std::cout << "Running local search with sample size N=" << iterations << std::endl
+              << std::endl;
+    PrintCounts("initial", search.InitialBalanced(), search.InitialRest(), tresholdRest);
+    std::cout << std::endl;
+    search.Run(iterations);
+    PrintCounts("final", search.BestBalanced(), search.BestRest(), tresholdRest);
     const frame::Clock::time_point stop = frame::Clock::now();
-    boost::property_tree::ptree report;
-    report.add("OPT.<xmlattr>.version", "1.0");
-    return frame::FinishRun(report, outpath, frame::ElapsedSeconds(start, stop));
+
+    FinalResult result;
+    BGraph::Matching matching = search.Best().ToMatching();
+    result.decomposition = graph.GetDillworthDecompositionFromMatching(matching);
+    Decomposition::GetNumberOfBalancedAndRest(table, result.decomposition, result.balanced,
+                                              result.rest, tresholdRest);
+    const double elapsed = frame::ElapsedSeconds(start, stop);
+    return frame::FinishRun(BuildReport(result, tresholdRest, elapsed, search, recording),
+                            outpath, elapsed);
   } catch (std::exception&) {
     std::cout << desc << "\n";
     return 1;

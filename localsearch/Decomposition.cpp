@@ -1,0 +1,40 @@
+#include "localsearch/Decomposition.h"
+
+#include <iostream>
+#include <string>
+
+bool IsBalancedChain(const Passage& first, const Passage& last) {
+  return last.destination == first.origin;
+}
+
+bool HasEnoughRest(const Passage& first, const Passage& last, double threshold) {
+  return (24.0 - last.arrival) + first.departure >= threshold;
+}
+
+namespace Decomposition {
+
+void GetNumberOfBalancedAndRest(TimeTable& table, BGraph::Decomposition& decomposition,
+                                int& balanced, int& rest, double threshold) {
+  balanced = 0;
+  rest = 0;
+  for (const BGraph::Chain& chain : decomposition) {
+    const Passage& first = table.passages[table.positionById.at(chain.front())];
+    const Passage& last = table.passages[table.positionById.at(chain.back())];
+    if (IsBalancedChain(first, last)) ++balanced;
+    if (HasEnoughRest(first, last, threshold)) ++rest;
+  }
+}
+
+}  // namespace Decomposition
+
+void PrintDecomp(BGraph::Decomposition decomposition) {
+  const std::string hyphens(26, '-');
+  std::cout << hyphens << std::endl;
+  std::size_t number = 1;
+  for (const BGraph::Chain& chain : decomposition) {
+    std::cout << number++ << ": ";
+    for (unsigned int passage : chain) std::cout << passage << " ";
+    std::cout << std::endl;
+  }
+  std::cout << hyphens << std::endl;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// Quality of a chain decomposition. A chain is balanced when its last
+// passage arrives at the terminal its first passage leaves from; it has
+// enough rest when (24 - last arrival) + first departure, in hours, is at
+// least the threshold (a NaN rest time never counts). Only the first and
+// the last passage of each chain are read; passages are looked up by number
+// through the timetable's `positionById`.
+
+#include "bipartite/BGraph.h"
+#include "common/Passage.h"
+#include "common/TimeTable.h"
+
+namespace Decomposition {
+
+// Overwrites both counters. Every passage number must belong to `table`.
+void GetNumberOfBalancedAndRest(TimeTable& table, BGraph::Decomposition& decomposition,
+                                int& balanced, int& rest, double threshold);
+
+}  // namespace Decomposition
+
+// The two tests for one chain, given its first and last passage.
+bool IsBalancedChain(const Passage& first, const Passage& last);
+bool HasEnoughRest(const Passage& first, const Passage& last, double threshold);
+
+// Numbered chains between two lines of hyphens, one chain per line.
+void PrintDecomp(BGraph::Decomposition decomposition);
