@@ -62,8 +62,9 @@ std::string FormatExactCount(const mpz_class& count) {
   return ExponentNotation(digits);
 }
 
-double RelativeDeviationFromExact(double meanSignificand, std::int64_t meanExponent,
-                                  const mpz_class& exact) {
+double RelativeDeviationFromExact(const WideDouble& wideMean, const mpz_class& exact) {
+  const double meanSignificand = wideMean.Significand();
+  const std::int64_t meanExponent = wideMean.Exponent();
   if (!std::isfinite(meanSignificand)) return meanSignificand;
   const std::int64_t limit = 4000;  // beyond, ldexp saturates anyway
   if (mpz_sizeinbase(exact.get_mpz_t(), 2) <= std::numeric_limits<double>::digits) {
@@ -78,21 +79,6 @@ double RelativeDeviationFromExact(double meanSignificand, std::int64_t meanExpon
   return std::ldexp(meanSignificand / exactSignificand, static_cast<int>(shift)) - 1.0;
 }
 
-double RelativeDeviationFromExact(double mean, const mpz_class& exact) {
-  if (!std::isfinite(mean)) return RelativeDeviationFromExact(mean, 0, exact);
-  int exponent = 0;
-  const double significand = std::frexp(mean, &exponent);
-  return RelativeDeviationFromExact(significand, exponent, exact);
-}
-
-namespace {
-
-double DeviationOf(const WideDouble& mean, const mpz_class& exact) {
-  return RelativeDeviationFromExact(mean.Significand(), mean.Exponent(), exact);
-}
-
-}  // namespace
-
 void PrintExactLines(const ExactCount& exact, const WideDouble& mean) {
   if (!exact.available) {
     std::cout << "exact number of decompositions = unavailable (" << exact.reason << ")"
@@ -101,7 +87,7 @@ void PrintExactLines(const ExactCount& exact, const WideDouble& mean) {
   }
   std::cout << "exact number of decompositions = " << FormatExactCount(exact.count) << std::endl;
   std::cout << "relative deviation of the mean estimator from the exact number = "
-            << DeviationOf(mean, exact.count) << std::endl;
+            << RelativeDeviationFromExact(mean, exact.count) << std::endl;
 }
 
 void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
@@ -109,7 +95,7 @@ void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact
   if (!exact.available) return;
   report.add("SE.exact_number_of_decompositions", exact.count.get_str());
   report.add("SE.exact_number_of_decompositions_log10", exact.log10);
-  report.add("SE.relative_deviation_from_exact", DeviationOf(mean, exact.count));
+  report.add("SE.relative_deviation_from_exact", RelativeDeviationFromExact(mean, exact.count));
 }
 
 }  // namespace exact

@@ -25,12 +25,8 @@ ExactCount ComputeExactCount(TimeTable& table, BGraph& graph);
 // notation ("7.18661e+512"), rounded like the stream rounds a double.
 std::string FormatExactCount(const mpz_class& count);
 
-// (mean - exact) / exact for a mean given as significand * 2^exponent
-// (any finite significand, or inf or NaN with exponent 0), so that means
-// beyond the double range can be passed.
-double RelativeDeviationFromExact(double meanSignificand, std::int64_t meanExponent,
-                                  const mpz_class& exact);
-double RelativeDeviationFromExact(double mean, const mpz_class& exact);
+// (mean - exact) / exact, for means within and beyond the double range.
+double RelativeDeviationFromExact(const WideDouble& mean, const mpz_class& exact);
 
 // The two console lines, after the summary: the count (or "unavailable"
 // and why) and, when available, the relative deviation of the mean.

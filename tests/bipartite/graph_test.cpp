@@ -1,25 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "bipartite/BGraph.h"
+#include "support/Timetables.h"
 
 namespace {
 
 using Neighbours = std::vector<unsigned int>;
-
-// Passages numbered `ids` (positions 0, 1, ...) and the given poset pairs.
-BGraph MakeGraph(const std::vector<std::uint32_t>& ids,
-                 const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
-  TimeTable table;
-  for (std::uint32_t id : ids) {
-    table.positionById[id] = static_cast<std::uint32_t>(table.passages.size());
-    table.passages.push_back(Passage{id, 0, 0, 0.0, 0.0});
-  }
-  Poset poset;
-  poset.pairs = pairs;
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  return graph;
-}
 
 std::string Printed(const BGraph& graph) {
   testing::internal::CaptureStdout();
@@ -32,14 +18,14 @@ const std::string kDashes(42, '-');
 }  // namespace
 
 TEST(BGraph, EmptyTimetableGivesEmptyGraph) {
-  const BGraph graph = MakeGraph({}, {});
+  const BGraph graph = GraphFromPairs({}, {});
   EXPECT_EQ(graph.numberOfVertices, 0);
   EXPECT_TRUE(graph.GetVertexList().empty());
   EXPECT_EQ(Printed(graph), kDashes + "\n\n" + kDashes + "\n");
 }
 
 TEST(BGraph, PassagesWithoutPairsGiveIsolatedVertices) {
-  const BGraph graph = MakeGraph({3, 1, 2}, {});
+  const BGraph graph = GraphFromPairs({3, 1, 2}, {});
   EXPECT_EQ(graph.numberOfVertices, 6);
   EXPECT_EQ(graph.GetVertexList(), (Neighbours{0, 1, 2, 3, 4, 5}));
   for (unsigned int v = 0; v < 6; ++v) EXPECT_TRUE(graph.GetAdjacentVertices(v).empty());
@@ -48,7 +34,7 @@ TEST(BGraph, PassagesWithoutPairsGiveIsolatedVertices) {
 }
 
 TEST(BGraph, EdgesJoinLeftOfPredecessorToRightOfSuccessorInPosetOrder) {
-  const BGraph graph = MakeGraph({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
+  const BGraph graph = GraphFromPairs({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
   EXPECT_EQ(graph.GetAdjacentVertices(0), (Neighbours{4, 5}));
   EXPECT_EQ(graph.GetAdjacentVertices(5), (Neighbours{0, 1}));
   EXPECT_EQ(graph.GetAdjacentVertices(1), (Neighbours{5}));
@@ -58,7 +44,7 @@ TEST(BGraph, EdgesJoinLeftOfPredecessorToRightOfSuccessorInPosetOrder) {
 }
 
 TEST(BGraph, ClearVertexEdgesIsolatesOnlyThatVertexAndLeavesCopiesAlone) {
-  BGraph graph = MakeGraph({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
+  BGraph graph = GraphFromPairs({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
   const BGraph before = graph;
   graph.ClearVertexEdges(0);
   EXPECT_TRUE(graph.GetAdjacentVertices(0).empty());
@@ -74,7 +60,7 @@ TEST(BGraph, ClearVertexEdgesIsolatesOnlyThatVertexAndLeavesCopiesAlone) {
 }
 
 TEST(BGraph, CopyKeepsAdjacencyOrderAfterClearing) {
-  BGraph graph = MakeGraph({1, 2, 3, 4}, {{1, 2}, {3, 2}, {4, 2}, {1, 3}, {2, 4}, {3, 4}});
+  BGraph graph = GraphFromPairs({1, 2, 3, 4}, {{1, 2}, {3, 2}, {4, 2}, {1, 3}, {2, 4}, {3, 4}});
   graph.ClearVertexEdges(2);  // left vertex of passage 3
   const BGraph copy = graph;
   for (unsigned int v = 0; v < 8; ++v)
@@ -83,7 +69,7 @@ TEST(BGraph, CopyKeepsAdjacencyOrderAfterClearing) {
 }
 
 TEST(BGraph, DuplicatePassageNumbersAttachToTheLaterPassage) {
-  const BGraph graph = MakeGraph({7, 8, 7}, {{7, 8}, {7, 8}});
+  const BGraph graph = GraphFromPairs({7, 8, 7}, {{7, 8}, {7, 8}});
   EXPECT_EQ(graph.GetAdjacentVertices(2), (Neighbours{4, 4}));  // parallel edges kept
   EXPECT_TRUE(graph.GetAdjacentVertices(0).empty());
   EXPECT_TRUE(graph.GetAdjacentVertices(3).empty());
@@ -101,12 +87,12 @@ TEST(BGraph, AddEdgeGrowsAndRemoveVertexRenumbers) {
 }
 
 TEST(BGraph, PrintGraphListsNeighboursWithTrailingBlank) {
-  const BGraph graph = MakeGraph({7, 9}, {{7, 9}});
+  const BGraph graph = GraphFromPairs({7, 9}, {{7, 9}});
   EXPECT_EQ(Printed(graph), kDashes + "\n0: 3 \n1: \n2: \n3: 0 \n\n" + kDashes + "\n");
 }
 
 TEST(BGraph, MoveTakesTheGraphOverAndLeavesAnEmptyOne) {
-  BGraph source = MakeGraph({4, 7, 9}, {{4, 7}, {7, 9}, {4, 9}});
+  BGraph source = GraphFromPairs({4, 7, 9}, {{4, 7}, {7, 9}, {4, 9}});
   const BGraph copy = source;
   BGraph moved(std::move(source));
   EXPECT_EQ(Printed(moved), Printed(copy));
@@ -115,7 +101,7 @@ TEST(BGraph, MoveTakesTheGraphOverAndLeavesAnEmptyOne) {
   EXPECT_EQ(source.numberOfVertices, 0);            // NOLINT(bugprone-use-after-move)
   EXPECT_TRUE(source.GetVertexList().empty());      // NOLINT(bugprone-use-after-move)
 
-  BGraph target = MakeGraph({1, 2}, {{1, 2}});
+  BGraph target = GraphFromPairs({1, 2}, {{1, 2}});
   target = std::move(moved);
   EXPECT_EQ(Printed(target), Printed(copy));
   EXPECT_EQ(target.GetMaxMatching(), copy.GetMaxMatching());

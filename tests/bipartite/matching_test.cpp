@@ -4,25 +4,12 @@
 #include <random>
 
 #include "bipartite/BGraph.h"
+#include "support/Timetables.h"
 
 namespace {
 
 using Matching = BGraph::Matching;
 using Decomposition = BGraph::Decomposition;
-
-BGraph MakeGraph(const std::vector<std::uint32_t>& ids,
-                 const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
-  TimeTable table;
-  for (std::uint32_t id : ids) {
-    table.positionById[id] = static_cast<std::uint32_t>(table.passages.size());
-    table.passages.push_back(Passage{id, 0, 0, 0.0, 0.0});
-  }
-  Poset poset;
-  poset.pairs = pairs;
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  return graph;
-}
 
 // Size of a maximum matching by exhaustive search over the left vertices.
 unsigned BruteForceMaxMatching(const BGraph& graph, unsigned left, std::vector<bool>& used) {
@@ -48,7 +35,7 @@ TEST(Matching, EmptyGraph) {
 }
 
 TEST(Matching, NoEdgesGiveOneChainPerPassageInTimetableOrder) {
-  const BGraph graph = MakeGraph({9, 4, 6}, {});
+  const BGraph graph = GraphFromPairs({9, 4, 6}, {});
   const Decomposition expected{{9}, {4}, {6}};
   EXPECT_EQ(graph.GetCardinalityOfMaxMatching(), 0u);
   EXPECT_EQ(graph.GetDillworthDecomposition(), expected);
@@ -57,7 +44,7 @@ TEST(Matching, NoEdgesGiveOneChainPerPassageInTimetableOrder) {
 }
 
 TEST(Matching, UniqueMaximumMatchingGivesOneChain) {
-  BGraph graph = MakeGraph({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
+  BGraph graph = GraphFromPairs({10, 20, 30}, {{10, 20}, {10, 30}, {20, 30}});
   EXPECT_EQ(graph.GetCardinalityOfMaxMatching(), 2u);
   EXPECT_EQ(graph.GetMaxMatching(), (Matching{{0, 4}, {1, 5}}));
   EXPECT_EQ(graph.GetDillworthDecomposition(), (Decomposition{{10, 20, 30}}));
@@ -69,7 +56,7 @@ TEST(Matching, UniqueMaximumMatchingGivesOneChain) {
 }
 
 TEST(Matching, ChainsOrderedBySmallestMemberPosition) {
-  const BGraph graph = MakeGraph({5, 6, 7, 8}, {});
+  const BGraph graph = GraphFromPairs({5, 6, 7, 8}, {});
   Matching m1{{1, 7}};
   EXPECT_EQ(graph.GetDillworthDecompositionFromMatching(m1), (Decomposition{{5}, {6, 8}, {7}}));
   Matching m2{{2, 4}};
@@ -78,7 +65,7 @@ TEST(Matching, ChainsOrderedBySmallestMemberPosition) {
 
 TEST(Matching, CyclicRotationIsListedOnceFromItsSmallestPosition) {
   // Positions 0 -> 2 -> 1 -> 0 form a cycle, as overnight rotations can; 3 stands alone.
-  const BGraph graph = MakeGraph({10, 11, 12, 13}, {});
+  const BGraph graph = GraphFromPairs({10, 11, 12, 13}, {});
   Matching cycle{{0, 6}, {2, 5}, {1, 4}};
   EXPECT_EQ(graph.GetDillworthDecompositionFromMatching(cycle),
             (Decomposition{{10, 12, 11}, {13}}));
@@ -88,7 +75,7 @@ TEST(Matching, CyclicRotationIsListedOnceFromItsSmallestPosition) {
 }
 
 TEST(Matching, InconsistentMatchingNeitherHangsNorRepeatsPassages) {
-  const BGraph graph = MakeGraph({1, 2, 3}, {});
+  const BGraph graph = GraphFromPairs({1, 2, 3}, {});
   Matching clash{{0, 4}, {0, 5}, {2, 4}, {1, 3}};  // vertices in several pairs
   const Decomposition chains = graph.GetDillworthDecompositionFromMatching(clash);
   std::vector<unsigned> seen;
@@ -107,7 +94,7 @@ TEST(Matching, RandomGraphsAgreeWithExhaustiveSearchAndDecomposeValidly) {
     for (unsigned a = 0; a < n; ++a)
       for (unsigned b = 0; b < n; ++b)
         if (a != b && random() % 3 == 0) pairs.emplace_back(100 + a, 100 + b);
-    const BGraph graph = MakeGraph(ids, pairs);
+    const BGraph graph = GraphFromPairs(ids, pairs);
     std::vector<bool> used(2 * n, false);
     const unsigned best = BruteForceMaxMatching(graph, 0, used);
     EXPECT_EQ(graph.GetCardinalityOfMaxMatching(), best);

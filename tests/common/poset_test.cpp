@@ -3,19 +3,11 @@
 #include <limits>
 
 #include "common/Poset.h"
+#include "support/Timetables.h"
 
 namespace {
 
 using Pairs = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
-
-TimeTable MakeTable(const std::vector<Passage>& passages) {
-  TimeTable table;
-  for (const Passage& p : passages) {
-    table.positionById[p.id] = static_cast<std::uint32_t>(table.passages.size());
-    table.passages.push_back(p);
-  }
-  return table;
-}
 
 Pairs PairsOf(const std::vector<Passage>& passages) {
   TimeTable table = MakeTable(passages);

@@ -14,17 +14,11 @@
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
+#include "support/Timetables.h"
 
 namespace lstest {
 
-inline TimeTable MakeTable(const std::vector<Passage>& passages) {
-  TimeTable table;
-  for (const Passage& passage : passages) {
-    table.positionById[passage.id] = static_cast<std::uint32_t>(table.passages.size());
-    table.passages.push_back(passage);
-  }
-  return table;
-}
+using ::MakeTable;
 
 // Graph of the timetable's precedence order.
 inline void BuildGraph(TimeTable& table, BGraph& graph) {

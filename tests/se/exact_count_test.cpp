@@ -17,18 +17,11 @@
 #include "common/TimeTable.h"
 #include "se/ExactCount.h"
 #include "se/ExactCountOutput.h"
+#include "support/Timetables.h"
 
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-TimeTable MakeTable(const std::vector<Passage>& passages) {
-  TimeTable table;
-  table.passages = passages;
-  for (std::size_t i = 0; i < passages.size(); ++i)
-    table.positionById[passages[i].id] = static_cast<std::uint32_t>(i);
-  return table;
-}
 
 Passage MakePassage(std::uint32_t id, std::uint32_t origin, std::uint32_t destination,
                     double departure, double arrival) {

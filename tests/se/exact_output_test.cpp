@@ -114,8 +114,8 @@ TEST(ExactCountDeviation, CountsBeyondTheDoubleRange) {
   mpz_class exact;
   mpz_ui_pow_ui(exact.get_mpz_t(), 2, 3000);
   // Mean 1.25 * 2^3000 given as significand and exponent.
-  EXPECT_DOUBLE_EQ(exact::RelativeDeviationFromExact(0.625, 3001, exact), 0.25);
-  EXPECT_DOUBLE_EQ(exact::RelativeDeviationFromExact(0.5, 3001, exact), 0.0);
+  EXPECT_DOUBLE_EQ(exact::RelativeDeviationFromExact(WideDouble::FromParts(0.625, 3001), exact), 0.25);
+  EXPECT_DOUBLE_EQ(exact::RelativeDeviationFromExact(WideDouble::FromParts(0.5, 3001), exact), 0.0);
   // A double mean far below the count.
   EXPECT_DOUBLE_EQ(exact::RelativeDeviationFromExact(1e300, PowerOfTen(500)), -1.0);
   // Between 2^53 and the double range: agrees with the formula in doubles.

@@ -13,32 +13,12 @@
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
+#include "support/Timetables.h"
 
 namespace setest {
 
-// A timetable of the given passages; a repeated number maps to its last
-// position, as when the file is loaded.
-inline TimeTable MakeTable(const std::vector<Passage>& passages) {
-  TimeTable table;
-  for (const Passage& passage : passages) {
-    table.positionById[passage.id] = static_cast<std::uint32_t>(table.passages.size());
-    table.passages.push_back(passage);
-  }
-  return table;
-}
-
-// Graph of passages numbered 1..n whose poset is exactly `pairs`.
-inline BGraph GraphFromPairs(std::uint32_t n,
-                             const std::vector<std::pair<std::uint32_t, std::uint32_t>>& pairs) {
-  std::vector<Passage> passages;
-  for (std::uint32_t id = 1; id <= n; ++id) passages.push_back(Passage{id, 0, 0, 0.0, 0.0});
-  TimeTable table = MakeTable(passages);
-  Poset poset;
-  poset.pairs = pairs;
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  return graph;
-}
+using ::GraphFromPairs;
+using ::MakeTable;
 
 struct Instance {
   TimeTable table;

@@ -1,22 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "se/VertexOrder.h"
+#include "support/Timetables.h"
 
 namespace {
 
 // Passages 1..4; pairs give left degrees 2,1,0,0 and right degrees 0,1,1,1.
-BGraph MakeGraph() {
-  TimeTable table;
-  for (std::uint32_t id = 1; id <= 4; ++id) {
-    table.positionById[id] = id - 1;
-    table.passages.push_back(Passage{id, 0, 0, 0.0, 0.0});
-  }
-  Poset poset;
-  poset.pairs = {{1, 2}, {1, 3}, {2, 4}};
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  return graph;
-}
+BGraph MakeGraph() { return GraphFromPairs(4, {{1, 2}, {1, 3}, {2, 4}}); }
 
 }  // namespace
 
