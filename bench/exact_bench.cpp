@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench/TimetableGenerator.h"
-#include "se/ExactBoard.h"
-#include "se/ExactCount.h"
-#include "se/ExactCountOutput.h"
+#include "bipartite/TerminalBoards.h"
+#include "exact/ExactCount.h"
+#include "exact/ExactCountOutput.h"
 
 namespace {
 
@@ -44,7 +44,7 @@ void AddWaitingRoundTrips(TimeTable& table, std::size_t count) {
 
 std::size_t MostPending(const TimeTable& table) {
   std::size_t most = 0;
-  for (const exact::TerminalBoard& board : exact::BuildTerminalBoards(table.passages))
+  for (const TerminalBoard& board : BuildTerminalBoards(table.passages))
     most = std::max(most, board.MaxPendingAtOnce());
   return most;
 }
@@ -63,8 +63,8 @@ void Measure(std::size_t passages, std::size_t waitingRoundTrips) {
   const TimeTable table = MakeDay(passages, waitingRoundTrips);
   std::size_t roundTrips = 0;
   std::size_t mostPending = 0;
-  const std::vector<exact::TerminalBoard> boards = exact::BuildTerminalBoards(table.passages);
-  for (const exact::TerminalBoard& board : boards) {
+  const std::vector<TerminalBoard> boards = BuildTerminalBoards(table.passages);
+  for (const TerminalBoard& board : boards) {
     roundTrips += board.roundTrips.size();
     mostPending = std::max(mostPending, board.MaxPendingAtOnce());
   }

@@ -24,8 +24,8 @@
 #include "bench/TimetableGenerator.h"
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
+#include "numeric/Statistics.h"
 #include "se/SE.h"
-#include "se/Statistics.h"
 
 namespace {
 

@@ -19,10 +19,10 @@
 #include "bench/TimetableGenerator.h"
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
-#include "se/ExactCount.h"
+#include "exact/ExactCount.h"
+#include "numeric/WideDouble.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
-#include "se/WideDouble.h"
 
 namespace {
 

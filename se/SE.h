@@ -27,10 +27,10 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "numeric/WideDouble.h"
 #include "se/FastSE.h"
 #include "se/SeNode.h"
 #include "se/VertexOrder.h"
-#include "se/WideDouble.h"
 
 class SE {
  public:

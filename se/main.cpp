@@ -12,12 +12,12 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
-#include "se/ExactCountOutput.h"
+#include "exact/ExactCountOutput.h"
+#include "numeric/Statistics.h"
+#include "numeric/WideDouble.h"
 #include "se/Extensions.h"
 #include "se/SE.h"
-#include "se/Statistics.h"
 #include "se/VertexOrder.h"
-#include "se/WideDouble.h"
 
 namespace po = boost::program_options;
 

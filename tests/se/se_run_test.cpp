@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "numeric/Statistics.h"
 #include "se/SE.h"
-#include "se/Statistics.h"
 #include "se_test_support.h"
 
 namespace {

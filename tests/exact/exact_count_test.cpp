@@ -15,8 +15,8 @@
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
-#include "se/ExactCount.h"
-#include "se/ExactCountOutput.h"
+#include "exact/ExactCount.h"
+#include "exact/ExactCountOutput.h"
 #include "support/Timetables.h"
 
 namespace {
@@ -156,7 +156,7 @@ TEST(ExactCount, PendingRoundTripsUpToTheLimitAreCounted) {
       passages.push_back(
           MakePassage(static_cast<std::uint32_t>(10 + k), 7, 7, 23.0 - 0.5 * (k % 2), 1.0));
     const TimeTable table = MakeTable(passages);
-    std::vector<exact::TerminalBoard> boards = exact::BuildTerminalBoards(passages);
+    std::vector<TerminalBoard> boards = BuildTerminalBoards(passages);
     ASSERT_EQ(boards.size(), 2u);
     EXPECT_EQ(boards[0].MaxPendingAtOnce(), trips);
 

@@ -1,4 +1,4 @@
-#include "se/ExactCountOutput.h"
+#include "exact/ExactCountOutput.h"
 
 #include <algorithm>
 #include <cmath>

@@ -14,7 +14,7 @@
 
 #include <boost/property_tree/ptree.hpp>
 
-#include "se/ExactCountOutput.h"
+#include "exact/ExactCountOutput.h"
 #include "se/Extensions.h"
 
 namespace {

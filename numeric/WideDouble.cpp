@@ -1,4 +1,4 @@
-#include "se/WideDouble.h"
+#include "numeric/WideDouble.h"
 
 #include <algorithm>
 #include <cmath>

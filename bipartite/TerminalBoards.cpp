@@ -1,10 +1,8 @@
-#include "se/ExactBoard.h"
+#include "bipartite/TerminalBoards.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
-
-namespace exact {
 
 namespace {
 
@@ -107,4 +105,3 @@ std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passa
   return boards;
 }
 
-}  // namespace exact

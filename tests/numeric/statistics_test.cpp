@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "numeric/Statistics.h"
+#include "numeric/WideDouble.h"
 #include "se/SE.h"
-#include "se/Statistics.h"
-#include "se/WideDouble.h"
 
 TEST(Statistics, MeanAndPopulationStd) {
   EXPECT_DOUBLE_EQ(Mean({1, 2, 3, 4}), 2.5);

@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "se/WideDouble.h"
+#include "numeric/WideDouble.h"
 
 // Arithmetic of WideDouble against double itself: bit for bit wherever the
 // double operation does not overflow, and, beyond the double range, against

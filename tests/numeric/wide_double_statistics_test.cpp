@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "se/Statistics.h"
-#include "se/WideDouble.h"
+#include "numeric/Statistics.h"
+#include "numeric/WideDouble.h"
 
 // The estimator's computations on WideDouble: the running product of
 // successor/kept ratios, the estimate, Mean, Std and the relative error.

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "se/WideDouble.h"
+#include "numeric/WideDouble.h"
 
 // Text and logarithm of WideDouble values. Inside the double range the text
 // is exactly that of the double. Beyond it the references are printf's

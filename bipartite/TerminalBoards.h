@@ -14,8 +14,6 @@
 
 #include "common/Passage.h"
 
-namespace exact {
-
 // A round trip whose own cell is left out of the board. Its row is
 // available from column `firstColumn` on; its own column is `column`
 // (firstColumn <= column). Between the two it is "pending": columns that
@@ -49,4 +47,3 @@ struct TerminalBoard {
 // row. At equal times a row is available to the column.
 std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages);
 
-}  // namespace exact

@@ -1,4 +1,4 @@
-#include "se/ExactCount.h"
+#include "exact/ExactCount.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "se/Statistics.h"
+#include "numeric/Statistics.h"
 
 #include <cmath>
 

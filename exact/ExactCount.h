@@ -3,7 +3,7 @@
 // Exact number of maximum matchings of the split bipartite graph, that is of
 // distinct minimum chain decompositions, as a big integer.
 //
-// The graph is the disjoint union of the terminal boards (ExactBoard.h), so
+// The graph is the disjoint union of the terminal boards (bipartite/TerminalBoards.h), so
 // the count is the product of the boards' counts and the maximum matching
 // size the sum of theirs. On one board with N columns and column heights
 // h_1 <= ... <= h_N, adding x rows that every column accepts gives
@@ -28,8 +28,8 @@
 
 #include <gmpxx.h>
 
+#include "bipartite/TerminalBoards.h"
 #include "common/TimeTable.h"
-#include "se/ExactBoard.h"
 
 namespace exact {
 

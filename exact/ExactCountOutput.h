@@ -11,8 +11,8 @@
 
 #include "bipartite/BGraph.h"
 #include "common/TimeTable.h"
-#include "se/ExactCount.h"
-#include "se/WideDouble.h"
+#include "exact/ExactCount.h"
+#include "numeric/WideDouble.h"
 
 namespace exact {
 
