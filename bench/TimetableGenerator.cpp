@@ -57,10 +57,15 @@ int BankCentre(const Network& net, std::size_t hub, int bank) {
   return kFirstBank + kBankSpacing * bank + net.bankOffset[hub];
 }
 
-Network MakeNetwork(std::size_t passages, Dice& dice) {
+Network MakeNetwork(std::size_t passages, std::size_t terminals, Dice& dice) {
   Network net;
-  net.hubs = static_cast<std::uint32_t>(HubCountFor(passages));
-  net.spokes = static_cast<std::uint32_t>(std::max<std::size_t>(3, passages / 30));
+  if (terminals == 0) {
+    net.hubs = static_cast<std::uint32_t>(HubCountFor(passages));
+    net.spokes = static_cast<std::uint32_t>(std::max<std::size_t>(3, passages / 30));
+  } else {
+    net.hubs = static_cast<std::uint32_t>(std::max<std::size_t>(1, terminals / 5));
+    net.spokes = static_cast<std::uint32_t>(std::max<std::size_t>(2, terminals - net.hubs));
+  }
   for (std::uint32_t h = 0; h < net.hubs; ++h) net.bankOffset.push_back(dice.Between(0, 11) * 5);
   for (std::uint32_t s = 0; s < net.spokes; ++s)
     net.spokeFlightLength.push_back(RoundTo(dice.Between(45, 180), 5));
@@ -163,9 +168,10 @@ std::size_t HubCountFor(std::size_t passages) {
   return std::max<std::size_t>(1, static_cast<std::size_t>(hubs));
 }
 
-std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed) {
+std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed,
+                                      std::size_t terminals) {
   Dice dice(seed);
-  const Network net = MakeNetwork(passages, dice);
+  const Network net = MakeNetwork(passages, terminals, dice);
   const std::size_t roundTrips = passages < 20 ? 0 : std::max<std::size_t>(2, passages / 400);
   std::vector<Passage> result;
   result.reserve(passages);

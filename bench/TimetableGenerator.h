@@ -27,7 +27,12 @@ namespace bench {
 std::size_t HubCountFor(std::size_t passages);
 
 // Passages numbered 1..passages, in file order (not sorted by time).
-std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed);
+// `terminals` 0 gives the airline shape above (about one spoke per 30
+// passages); a positive count gives a day of that many terminals, one hub
+// in five (at least one), like a transit network or an airline's own day:
+// few terminals, many passages each.
+std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed,
+                                      std::size_t terminals = 0);
 
 // The generated passages as a loaded timetable (passages and number map).
 TimeTable GenerateTimetable(std::size_t passages, std::uint64_t seed);

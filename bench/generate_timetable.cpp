@@ -1,5 +1,6 @@
-// generate_timetable <passages> <seed> [<file>]
+// generate_timetable <passages> <seed> [<file>] [--terminals K]
 // Writes a generated day timetable as CSV to <file>, or to standard output.
+// With --terminals, the day has K terminals (see TimetableGenerator.h).
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,7 +11,8 @@
 
 namespace {
 
-const char* const kUsage = "Usage: generate_timetable <passages> <seed> [<file>]";
+const char* const kUsage =
+    "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K]";
 
 // Whole decimal number in [minimum, maximum]; false for anything else.
 bool ParseCount(const std::string& text, unsigned long long minimum, unsigned long long maximum,
@@ -24,6 +26,15 @@ bool ParseCount(const std::string& text, unsigned long long minimum, unsigned lo
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  unsigned long long terminals = 0;
+  if (argc >= 5 && std::string(argv[argc - 2]) == "--terminals") {
+    if (!ParseCount(argv[argc - 1], 2, 4294967295ULL, terminals)) {
+      std::cout << "terminals must be a whole number from 2 to 4294967295: " << argv[argc - 1]
+                << std::endl;
+      return 1;
+    }
+    argc -= 2;
+  }
   if (argc < 3 || argc > 4) {
     std::cout << kUsage << std::endl;
     return 1;
@@ -38,7 +49,7 @@ int main(int argc, char* argv[]) {
     std::cout << "seed must be a non-negative whole number: " << argv[2] << std::endl;
     return 1;
   }
-  const auto generated = bench::GeneratePassages(passages, seed);
+  const auto generated = bench::GeneratePassages(passages, seed, terminals);
   if (argc == 4) {
     if (!bench::WriteTimetableFile(generated, argv[3])) {
       std::cout << "cannot write " << argv[3] << std::endl;

@@ -5,7 +5,7 @@
 // of iterations from the same engine seed three ways, so all three take the
 // very same random walk:
 //
-// - "Parvel search": the `LocalSearch` that Parvel runs (chains counted
+// - "Parvel search": the `WalkSearch` that Parvel runs (chains counted
 //   straight from the partner table, trajectories sharing the graph's
 //   vertex and edge lists);
 // - "lean loop": the same iteration written out with a clock around the
@@ -36,7 +36,7 @@
 #include "common/Poset.h"
 #include "localsearch/ChainCounter.h"
 #include "localsearch/Decomposition.h"
-#include "localsearch/LocalSearch.h"
+#include "localsearch/WalkSearch.h"
 #include "localsearch/Trajectory.h"
 
 namespace {
@@ -82,7 +82,7 @@ struct Outcome {
 
 Outcome RunParvelSearch(BGraph& graph, TimeTable& table, unsigned iterations) {
   std::mt19937_64 engine(kEngineSeed);
-  LocalSearch search(graph, table, engine, kThreshold, false);
+  WalkSearch search(graph, table, engine, kThreshold, false);
   const SteadyClock::time_point start = SteadyClock::now();
   search.Run(iterations);
   Outcome outcome;

@@ -36,12 +36,48 @@ void RejectNegativeUnsigned(const po::parsed_options& parsed,
   }
 }
 
+// Names of the options of `desc` that start with `prefix`.
+std::vector<std::string> NamesStartingWith(const po::options_description& desc,
+                                           const std::string& prefix) {
+  std::vector<std::string> names;
+  for (const auto& option : desc.options()) {
+    const std::string& name = option->long_name();
+    if (name.compare(0, prefix.size(), prefix) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+// The arguments with every abbreviation of exactly one own option written
+// out in full when other options share it.
+std::vector<std::string> KeepOwnAbbreviations(int argc, const char* const argv[],
+                                              const po::options_description& desc,
+                                              const po::options_description& own) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  for (std::string& arg : args) {
+    if (arg.size() < 3 || arg.compare(0, 2, "--") != 0) continue;
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos
+                                                                        : equals - 2);
+    const std::vector<std::string> all = NamesStartingWith(desc, name);
+    if (std::find(all.begin(), all.end(), name) != all.end()) continue;
+    const std::vector<std::string> owned = NamesStartingWith(own, name);
+    if (owned.size() == 1 && all.size() > 1)
+      arg = "--" + owned.front() + (equals == std::string::npos ? "" : arg.substr(equals));
+  }
+  return args;
+}
+
 }  // namespace
 
 po::variables_map ParseCommandLine(int argc, const char* const argv[],
                                    const po::options_description& desc,
-                                   const std::vector<std::string>& unsignedOptions) {
-  const po::parsed_options parsed = po::parse_command_line(argc, argv, desc);
+                                   const std::vector<std::string>& unsignedOptions,
+                                   const po::options_description* own) {
+  const po::parsed_options parsed =
+      own ? po::command_line_parser(KeepOwnAbbreviations(argc, argv, desc, *own))
+                .options(desc)
+                .run()
+          : po::parse_command_line(argc, argv, desc);
   RejectNegativeUnsigned(parsed, unsignedOptions);
   po::variables_map vm;
   po::store(parsed, vm);

@@ -22,9 +22,14 @@ std::string MakeBanner(const std::string& titleLine);
 // Parses, stores and notifies. Unsigned options named in `unsignedOptions`
 // reject negative values instead of wrapping them (throws like any other
 // command-line error).
+//
+// With `own` (the program's own options, a part of `desc`), an abbreviation
+// that names exactly one own option keeps naming it even when options
+// added later start the same way: "--se" stays "--seed" beside "--search".
 boost::program_options::variables_map ParseCommandLine(
     int argc, const char* const argv[], const boost::program_options::options_description& desc,
-    const std::vector<std::string>& unsignedOptions);
+    const std::vector<std::string>& unsignedOptions,
+    const boost::program_options::options_description* own = nullptr);
 
 // Help, seed and timetable checks, in that order. Returns the exit status
 // when the run must stop, or -1 to go on.

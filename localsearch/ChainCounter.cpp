@@ -6,13 +6,8 @@
 
 ChainCounter::ChainCounter(const BGraph& graph, const TimeTable& table)
     : passageCount(static_cast<std::uint32_t>(graph.numberOfVertices / 2)),
-      visited(passageCount, 0) {
-  passageAt.reserve(passageCount);
-  for (std::uint32_t p = 0; p < passageCount; ++p) {
-    const std::uint32_t id = graph.idByPosition.at(p);
-    passageAt.push_back(table.passages[table.positionById.at(id)]);
-  }
-}
+      passageAt(CountedPassages(graph, table)),
+      visited(passageCount, 0) {}
 
 std::uint32_t ChainCounter::HeadOfChain(const std::vector<int>& mate, std::uint32_t start) const {
   std::uint32_t head = start;

@@ -11,6 +11,15 @@ bool HasEnoughRest(const Passage& first, const Passage& last, double threshold) 
   return (24.0 - last.arrival) + first.departure >= threshold;
 }
 
+std::vector<Passage> CountedPassages(const BGraph& graph, const TimeTable& table) {
+  const auto n = static_cast<std::uint32_t>(graph.numberOfVertices / 2);
+  std::vector<Passage> passages;
+  passages.reserve(n);
+  for (std::uint32_t p = 0; p < n; ++p)
+    passages.push_back(table.passages[table.positionById.at(graph.idByPosition.at(p))]);
+  return passages;
+}
+
 namespace Decomposition {
 
 void GetNumberOfBalancedAndRest(TimeTable& table, BGraph::Decomposition& decomposition,

@@ -7,6 +7,8 @@
 // the last passage of each chain are read; passages are looked up by number
 // through the timetable's `positionById`.
 
+#include <vector>
+
 #include "bipartite/BGraph.h"
 #include "common/Passage.h"
 #include "common/TimeTable.h"
@@ -22,6 +24,11 @@ void GetNumberOfBalancedAndRest(TimeTable& table, BGraph::Decomposition& decompo
 // The two tests for one chain, given its first and last passage.
 bool IsBalancedChain(const Passage& first, const Passage& last);
 bool HasEnoughRest(const Passage& first, const Passage& last, double threshold);
+
+// The passage counted for each position of the graph: the one its passage
+// number resolves to through the timetable (the later passage when two
+// share a number), as the decomposition route looks chains' ends up.
+std::vector<Passage> CountedPassages(const BGraph& graph, const TimeTable& table);
 
 // Numbered chains between two lines of hyphens, one chain per line.
 void PrintDecomp(BGraph::Decomposition decomposition);

@@ -1,4 +1,7 @@
+#include <iomanip>
 #include <iostream>
+#include <memory>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -10,8 +13,11 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
+#include "common/ProgressLine.h"
+#include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
-#include "localsearch/LocalSearch.h"
+#include "localsearch/ParvelExtensions.h"
+#include "localsearch/Search.h"
 
 namespace po = boost::program_options;
 
@@ -45,7 +51,7 @@ struct FinalResult {
 };
 
 boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
-                                        double elapsedSeconds, const LocalSearch& search,
+                                        double elapsedSeconds, const Search& search,
                                         bool recordPerformance) {
   boost::property_tree::ptree report;
   report.add("OPT.<xmlattr>.version", "1.0");
@@ -62,6 +68,53 @@ boost::property_tree::ptree BuildReport(const FinalResult& result, double thresh
     decomp.add("performance.rest", JoinWithCommas(search.Rests()));
   }
   return report;
+}
+
+// The bound on balanced chains of the best decomposition: the bound over
+// open chains, plus the cycles the best decomposition still has (each
+// counts as one balanced chain of its own).
+struct BoundResult {
+  int bound = 0;
+  bool optimal = false;
+};
+
+BoundResult BoundOf(const BGraph& graph, const TimeTable& table, const Search& search) {
+  const BGraph::Matching& start = search.StartMatching();
+  const int openChains = graph.numberOfVertices / 2 - static_cast<int>(start.size());
+  const int cycles = search.BestCounts().chains - openChains;
+  BoundResult result;
+  result.bound = OpenBalancedChainsBound(graph, table, start) + cycles;
+  result.optimal = search.BestCounts().balanced == result.bound;
+  return result;
+}
+
+void PrintBound(const BoundResult& bound) {
+  std::cout << "upper bound on balanced chains = " << bound.bound
+            << (bound.optimal ? " (reached: optimal)" : "") << std::endl;
+}
+
+// Extension elements come after every element of the plain report.
+void AddExtensions(boost::property_tree::ptree& report, const parvel::ExtensionSettings& settings,
+                   const BoundResult& bound, const Search& search, bool recordPerformance) {
+  report.add("OPT.search", SearchKindName(settings.search));
+  report.add("OPT.balanced_upper_bound", bound.bound);
+  report.add("OPT.balanced_optimal", bound.optimal);
+  if (settings.search == SearchKind::Exchange && recordPerformance)
+    report.add("OPT.rounds_per_entry", search.IterationsPerEntry());
+}
+
+// Iterations done, best counts and time, while the search runs.
+ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned int iterations) {
+  const char* unit = kind == SearchKind::Exchange ? "round " : "iteration ";
+  return [&search, unit, iterations](double seconds) {
+    const Search::Progress& progress = search.Progressing();
+    std::ostringstream text;
+    text << "Parvel: " << unit << progress.done.load(std::memory_order_relaxed) << "/"
+         << iterations << ", best " << progress.balanced.load(std::memory_order_relaxed)
+         << " balanced, " << progress.rest.load(std::memory_order_relaxed) << " rested, "
+         << std::fixed << std::setprecision(1) << seconds << " s";
+    return text.str();
+  };
 }
 
 }  // namespace
@@ -85,11 +138,16 @@ int main(int argc, char* argv[]) {
       ("record_performance_by_iteration", po::value<int>(&recordPerformance),
        "record performance (1 - yes, 0 otherwise) (default is 0)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
+  parvel::ExtensionSettings settings;
+  const po::options_description extensionOptions = parvel::MakeExtensionOptions(settings);
+  po::options_description allOptions;
+  allOptions.add(desc).add(extensionOptions);
+  const std::string optionsText = frame::DescribeOptions(desc, "Extensions", extensionOptions);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, desc, {"N"});
-    const int status = frame::CheckCommonOptions(vm, desc, kUsageLine);
+    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"N"}, &desc);
+    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
     std::random_device device("default");
@@ -104,25 +162,37 @@ int main(int argc, char* argv[]) {
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
     const bool recording = recordPerformance != 0;
-    LocalSearch search(graph, table, engine, tresholdRest, recording);
+    const std::unique_ptr<Search> search =
+        MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
-    PrintCounts("initial", search.InitialBalanced(), search.InitialRest(), tresholdRest);
+    PrintCounts("initial", search->Initial().balanced, search->Initial().rest, tresholdRest);
     std::cout << std::endl;
-    search.Run(iterations);
-    PrintCounts("final", search.BestBalanced(), search.BestRest(), tresholdRest);
+    {
+      ProgressLine progress(ProgressText(*search, settings.search, iterations));
+      search->Run(iterations);
+    }
+    PrintCounts("final", search->BestCounts().balanced, search->BestCounts().rest, tresholdRest);
+    const bool withBound = settings.bound || settings.search != SearchKind::Walk;
+    BoundResult bound;
+    if (withBound) {
+      bound = BoundOf(graph, table, *search);
+      PrintBound(bound);
+    }
     const frame::Clock::time_point stop = frame::Clock::now();
 
     FinalResult result;
-    BGraph::Matching matching = search.Best().ToMatching();
+    BGraph::Matching matching = search->BestMatching();
     result.decomposition = graph.GetDillworthDecompositionFromMatching(matching);
     Decomposition::GetNumberOfBalancedAndRest(table, result.decomposition, result.balanced,
                                               result.rest, tresholdRest);
     const double elapsed = frame::ElapsedSeconds(start, stop);
-    return frame::FinishRun(BuildReport(result, tresholdRest, elapsed, search, recording),
-                            outpath, elapsed);
+    boost::property_tree::ptree report =
+        BuildReport(result, tresholdRest, elapsed, *search, recording);
+    if (withBound) AddExtensions(report, settings, bound, *search, recording);
+    return frame::FinishRun(report, outpath, elapsed);
   } catch (std::exception&) {
-    std::cout << desc << "\n";
+    std::cout << optionsText << "\n";
     return 1;
   }
 }

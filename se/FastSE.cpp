@@ -49,7 +49,8 @@ bool FastSE::Supports(unsigned int maxCardinality) const {
 
 FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, unsigned int budget,
                                       std::mt19937_64& engine, bool& isFullyEnumerated,
-                                      std::vector<LevelSize>& levels) const {
+                                      std::vector<LevelSize>& levels,
+                                      std::atomic<std::size_t>* levelsDone) const {
   fastse::SuccessorFinder finder(residual_);
   // Decided vertices are cleared in every node of the levels below, so their
   // edges are dropped from the graph the searches walk, now and then.
@@ -65,6 +66,7 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
   std::vector<fastse::Candidate> candidates;
   std::vector<Handle> successors;
   for (unsigned int vertex : order) {
+    if (levelsDone != nullptr) levelsDone->fetch_add(1, std::memory_order_relaxed);
     const int v = static_cast<int>(vertex);
     successors.clear();
     for (std::uint32_t i = 0; i < level.size(); ++i) {

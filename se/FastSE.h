@@ -17,6 +17,7 @@
 // (more when it cannot be left unmatched), plus O(V) per kept child that is
 // not its parent's last.
 
+#include <atomic>
 #include <cstddef>
 #include <random>
 #include <vector>
@@ -52,9 +53,11 @@ class FastSE {
   // like it, gives the size of every level in `levels` (the estimator's
   // arithmetic stays with the caller) and returns the final level's
   // decompositions, one per final node.
+  // `levelsDone`, when given, counts the levels as they are done.
   DecompositionList Run(const std::vector<unsigned int>& order, unsigned int budget,
                         std::mt19937_64& engine, bool& isFullyEnumerated,
-                        std::vector<LevelSize>& levels) const;
+                        std::vector<LevelSize>& levels,
+                        std::atomic<std::size_t>* levelsDone = nullptr) const;
 
  private:
   const BGraph& graph_;

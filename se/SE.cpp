@@ -18,12 +18,25 @@ SE::DecompositionList SE::RunSE(bool& isFullyEnumerated, std::vector<WideDouble>
   isFullyEnumerated = false;
   estimates.clear();
   DecompositionList decompositions;
+  WideDouble sum = 0.0;
   for (unsigned int run = 0; run < repetitions; ++run) {
     WideDouble estimate;
     decompositions = RunDescent(isFullyEnumerated, estimate, maxCardinality, fast.get());
     estimates.push_back(estimate);
+    if (progress != nullptr) {
+      sum += estimate;
+      progress->meanLog10.store((sum / static_cast<double>(run + 1)).Log10());
+      progress->repetitions.store(run + 1);
+    }
   }
   return decompositions;
+}
+
+std::atomic<std::size_t>* SE::LevelCounter() {
+  if (progress == nullptr) return nullptr;
+  progress->levels.store(graph.GetVertexList().size());
+  progress->level.store(0);
+  return &progress->level;
 }
 
 SE::DecompositionList SE::RunSingleSE(bool& isFullyEnumerated, WideDouble& estimate,
@@ -42,7 +55,7 @@ SE::DecompositionList SE::RunDescent(bool& isFullyEnumerated, WideDouble& estima
   std::vector<FastSE::LevelSize> levels;
   DecompositionList decompositions =
       fast != nullptr && fast->Supports(maxCardinality)
-          ? fast->Run(order, budget, engine, isFullyEnumerated, levels)
+          ? fast->Run(order, budget, engine, isFullyEnumerated, levels, LevelCounter())
           : DescendOnNodes(order, maxCardinality, isFullyEnumerated, levels);
 
   // Both engines give one decomposition per node of the final level.
@@ -61,7 +74,9 @@ SE::DecompositionList SE::DescendOnNodes(const std::vector<unsigned int>& order,
 
   std::vector<SeNode> level{root};
   isFullyEnumerated = true;
+  std::atomic<std::size_t>* done = LevelCounter();
   for (unsigned int vertex : order) {
+    if (done != nullptr) done->fetch_add(1, std::memory_order_relaxed);
     std::vector<SeNode> successors = GetSuccessors(level, maxCardinality, vertex);
     level = SelectRandomHyperchild(successors);
     if (budget < successors.size()) isFullyEnumerated = false;

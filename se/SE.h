@@ -22,7 +22,9 @@
 // Randomness: only std::shuffle on the caller's engine, once over the vertex
 // list per run and once per level whose successors outnumber the budget.
 
+#include <atomic>
 #include <cstddef>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -47,6 +49,19 @@ class SE {
   bool useFastEngine = true;
   // How each run rearranges its shuffled vertex list before descending.
   VertexOrder vertexOrder = VertexOrder::Random;
+
+  // Where the runs are, for a progress line that reads it from another
+  // thread: repetitions finished, levels done of the running one, and the
+  // decimal logarithm of the mean of the estimates so far (NaN before the
+  // first).
+  struct Progress {
+    std::atomic<unsigned int> repetitions{0};
+    std::atomic<std::size_t> level{0};
+    std::atomic<std::size_t> levels{0};
+    std::atomic<double> meanLog10{std::numeric_limits<double>::quiet_NaN()};
+  };
+  // When set, RunSE keeps it up to date.
+  Progress* progress = nullptr;
 
   SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937_64& engine);
 
@@ -85,6 +100,7 @@ class SE {
   DecompositionList DescendOnNodes(const std::vector<unsigned int>& order,
                                    unsigned int maxCardinality, bool& isFullyEnumerated,
                                    std::vector<FastSE::LevelSize>& levels);
+  std::atomic<std::size_t>* LevelCounter();
   static void AppendSuccessorsOfNode(const SeNode& node, unsigned int maxCardinality,
                                      unsigned int vertex, std::vector<SeNode>& successors);
   static void AppendIfCompletable(SeNode candidate, unsigned int maxCardinality,

@@ -1,6 +1,10 @@
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <iomanip>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +15,7 @@
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
+#include "common/ProgressLine.h"
 #include "common/TimeTable.h"
 #include "exact/ExactCountOutput.h"
 #include "numeric/Statistics.h"
@@ -87,6 +92,25 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
   return report;
 }
 
+// Repetition, level and running mean, while the estimator runs.
+ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repetitions) {
+  return [&progress, repetitions](double seconds) {
+    const unsigned int done = progress.repetitions.load(std::memory_order_relaxed);
+    std::ostringstream text;
+    text << "Quorlin: repetition " << std::min(done + 1, repetitions) << "/" << repetitions
+         << ", level " << progress.level.load(std::memory_order_relaxed) << "/"
+         << progress.levels.load(std::memory_order_relaxed);
+    const double meanLog10 = progress.meanLog10.load(std::memory_order_relaxed);
+    if (std::isfinite(meanLog10)) {
+      const double exponent = std::floor(meanLog10);
+      text << ", running mean " << std::fixed << std::setprecision(3)
+           << std::pow(10.0, meanLog10 - exponent) << "e+" << std::setprecision(0) << exponent;
+    }
+    text << ", " << std::fixed << std::setprecision(1) << seconds << " s";
+    return text.str();
+  };
+}
+
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
                    const extensions::ExtensionSettings& settings, const exact::ExactCount& count,
@@ -123,7 +147,7 @@ int main(int argc, char* argv[]) {
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"});
+    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"}, &desc);
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
@@ -148,7 +172,11 @@ int main(int argc, char* argv[]) {
     std::cout << "Running SE with B=" << budget << " and N=" << repetitions << std::endl;
     Summary summary;
     std::vector<WideDouble> estimates;
+    SE::Progress progress;
+    se.progress = &progress;
+    ProgressLine progressLine(ProgressText(progress, repetitions));
     const SE::DecompositionList decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
+    progressLine.Erase();
     summary.mean = Mean(estimates);
     summary.std = Std(estimates);
     summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);

@@ -4,7 +4,7 @@
 
 #include "LocalSearchTestSupport.h"
 #include "localsearch/Decomposition.h"
-#include "localsearch/LocalSearch.h"
+#include "localsearch/WalkSearch.h"
 #include "localsearch/Performance.h"
 
 namespace {
@@ -85,7 +85,7 @@ TEST(Acceptance, FewerChainsFirstThenMoreBalancedThenAtLeastAsManyRested) {
   EXPECT_TRUE(IsAccepted(Make(3, 0, 0), Make(4, 3, 5))) << "fewer chains always win";
 }
 
-TEST(LocalSearch, MatchesThePlainSearchStepForStep) {
+TEST(WalkSearch, MatchesThePlainSearchStepForStep) {
   std::mt19937 random(31);
   for (int day = 0; day < 8; ++day) {
     const unsigned n = 10 + static_cast<unsigned>(random() % 50);
@@ -99,7 +99,7 @@ TEST(LocalSearch, MatchesThePlainSearchStepForStep) {
     const PlainSearch plain(graph, table, plainEngine, threshold, iterations);
 
     std::mt19937_64 engine(static_cast<std::uint64_t>(day) + 1);
-    LocalSearch search(graph, table, engine, threshold, true);
+    WalkSearch search(graph, table, engine, threshold, true);
     search.Run(iterations);
 
     EXPECT_EQ(search.Balances(), plain.balances) << "day " << day;
@@ -115,7 +115,7 @@ TEST(LocalSearch, MatchesThePlainSearchStepForStep) {
 // Iteration by iteration on days with overnight passages: the best never
 // ranks lower than before, its counts are those of its own decomposition,
 // and the recorded lists follow the best counts.
-TEST(LocalSearch, BestNeverRanksLowerAndIsRecordedEachIteration) {
+TEST(WalkSearch, BestNeverRanksLowerAndIsRecordedEachIteration) {
   std::mt19937 random(44);
   int chainDrops = 0;
   for (int day = 0; day < 12; ++day) {
@@ -123,7 +123,7 @@ TEST(LocalSearch, BestNeverRanksLowerAndIsRecordedEachIteration) {
     BGraph graph;
     lstest::BuildGraph(table, graph);
     std::mt19937_64 engine(static_cast<std::uint64_t>(day) + 50);
-    LocalSearch search(graph, table, engine, 11.0, true);
+    WalkSearch search(graph, table, engine, 11.0, true);
     const DecompositionCounts initial = search.Initial();
     Trajectory start = search.Best();
     const DecompositionCounts startCounts = CountThroughDecomposition(graph, table, start, 11.0);
@@ -159,14 +159,14 @@ TEST(LocalSearch, BestNeverRanksLowerAndIsRecordedEachIteration) {
   EXPECT_GT(chainDrops, 0) << "no day started from a cyclic matching; the test checks too little";
 }
 
-TEST(LocalSearch, CyclicMatchingDoesNotReplaceAMinimumDecomposition) {
+TEST(WalkSearch, CyclicMatchingDoesNotReplaceAMinimumDecomposition) {
   TimeTable table = CycleOrPathDay();
   BGraph graph;
   lstest::BuildGraph(table, graph);
   ASSERT_EQ(graph.GetEgeList().size(), 3u);
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     std::mt19937_64 engine(seed);
-    LocalSearch search(graph, table, engine, 11.0, false);
+    WalkSearch search(graph, table, engine, 11.0, false);
     search.Run(60);
     EXPECT_EQ(search.BestCounts().chains, 1) << "seed " << seed;
     EXPECT_EQ(search.BestBalanced(), 0);
@@ -176,7 +176,7 @@ TEST(LocalSearch, CyclicMatchingDoesNotReplaceAMinimumDecomposition) {
   }
 }
 
-TEST(LocalSearch, WalkDoesMeetTheCyclicMatching) {
+TEST(WalkSearch, WalkDoesMeetTheCyclicMatching) {
   // The walk itself reaches both maximum matchings; the ranking alone keeps
   // the search off the cyclic one.
   TimeTable table = CycleOrPathDay();
@@ -192,13 +192,13 @@ TEST(LocalSearch, WalkDoesMeetTheCyclicMatching) {
   EXPECT_EQ(chainCounts, (std::set<int>{1, 2}));
 }
 
-TEST(LocalSearch, ZeroIterationsKeepTheInitialMatching) {
+TEST(WalkSearch, ZeroIterationsKeepTheInitialMatching) {
   std::mt19937 random(2);
   TimeTable table = lstest::RandomDay(20, 3, random);
   BGraph graph;
   lstest::BuildGraph(table, graph);
   std::mt19937_64 engine(8);
-  LocalSearch search(graph, table, engine, 11.0, true);
+  WalkSearch search(graph, table, engine, 11.0, true);
   search.Run(0);
   EXPECT_TRUE(search.Balances().empty());
   EXPECT_TRUE(search.Rests().empty());
@@ -207,19 +207,19 @@ TEST(LocalSearch, ZeroIterationsKeepTheInitialMatching) {
   EXPECT_EQ(search.Best().ToMatching(), graph.GetMaxMatching());
 }
 
-TEST(LocalSearch, RecordingOffKeepsNoCourse) {
+TEST(WalkSearch, RecordingOffKeepsNoCourse) {
   std::mt19937 random(6);
   TimeTable table = lstest::RandomDay(15, 2, random);
   BGraph graph;
   lstest::BuildGraph(table, graph);
   std::mt19937_64 engine(8);
-  LocalSearch search(graph, table, engine, 11.0, false);
+  WalkSearch search(graph, table, engine, 11.0, false);
   search.Run(30);
   EXPECT_TRUE(search.Balances().empty());
   EXPECT_TRUE(search.Rests().empty());
 }
 
-TEST(LocalSearch, EdgelessGraphAcceptsTheUnchangedMatchingEveryTime) {
+TEST(WalkSearch, EdgelessGraphAcceptsTheUnchangedMatchingEveryTime) {
   TimeTable table = lstest::MakeTable({
       {1, 1, 1, 6.0, 7.0},   // balanced, rest 23
       {2, 2, 3, 6.0, 20.0},  // neither
@@ -230,7 +230,7 @@ TEST(LocalSearch, EdgelessGraphAcceptsTheUnchangedMatchingEveryTime) {
   ASSERT_TRUE(graph.GetEgeList().empty());
   std::mt19937_64 engine(5);
   const std::mt19937_64 untouched = engine;
-  LocalSearch search(graph, table, engine, 11.0, true);
+  WalkSearch search(graph, table, engine, 11.0, true);
   search.Run(25);
   EXPECT_EQ(search.InitialBalanced(), 1);
   EXPECT_EQ(search.InitialRest(), 2);

@@ -1,0 +1,418 @@
+#include "localsearch/ChainExchange.h"
+
+#include <algorithm>
+
+#include "bipartite/TerminalBoards.h"
+#include "common/Poset.h"
+#include "localsearch/Decomposition.h"
+
+ChainExchange::ChainExchange(const BGraph& graph, const TimeTable& table,
+                             const BGraph::Matching& start, double threshold)
+    : n(static_cast<std::uint32_t>(graph.numberOfVertices / 2)),
+      threshold(threshold),
+      passageAt(CountedPassages(graph, table)) {
+  BuildTerminals();
+  BuildCells(graph);
+  cellsFollowTimes = CellsFollowTimes(table);
+  Reset(start);
+}
+
+void ChainExchange::Reset(const BGraph::Matching& matching) {
+  succ.assign(n, kNone);
+  pred.assign(n, kNone);
+  for (const auto& pair : matching) {
+    const auto row = static_cast<std::uint32_t>(std::min(pair.first, pair.second));
+    const auto column = static_cast<std::uint32_t>(std::max(pair.first, pair.second)) - n;
+    succ[row] = column;
+    pred[column] = row;
+  }
+  first.clear();
+  last.clear();
+  kind.clear();
+  for (std::vector<std::uint32_t>& bucket : endingAt) bucket.clear();
+  unbalanced.clear();
+  unrested.clear();
+  counts = DecompositionCounts();
+  BuildChains();
+}
+
+void ChainExchange::BuildTerminals() {
+  std::vector<std::uint32_t> terminals;
+  terminals.reserve(2 * n);
+  for (const Passage& passage : passageAt) {
+    terminals.push_back(passage.origin);
+    terminals.push_back(passage.destination);
+  }
+  std::sort(terminals.begin(), terminals.end());
+  terminals.erase(std::unique(terminals.begin(), terminals.end()), terminals.end());
+  auto dense = [&terminals](std::uint32_t terminal) {
+    return static_cast<std::uint32_t>(
+        std::lower_bound(terminals.begin(), terminals.end(), terminal) - terminals.begin());
+  };
+  originAt.reserve(n);
+  destinationAt.reserve(n);
+  for (const Passage& passage : passageAt) {
+    originAt.push_back(dense(passage.origin));
+    destinationAt.push_back(dense(passage.destination));
+  }
+  endingAt.resize(terminals.size());
+}
+
+void ChainExchange::BuildCells(const BGraph& graph) {
+  rowStart.assign(n + 1, 0);
+  for (const auto& edge : graph.edgeList) ++rowStart[static_cast<std::uint32_t>(edge.first) + 1];
+  for (std::uint32_t row = 0; row < n; ++row) rowStart[row + 1] += rowStart[row];
+  columns.resize(rowStart[n]);
+  std::vector<std::uint32_t> fill(rowStart.begin(), rowStart.end() - 1);
+  for (const auto& edge : graph.edgeList)
+    columns[fill[static_cast<std::uint32_t>(edge.first)]++] =
+        static_cast<std::uint32_t>(edge.second) - n;
+  // Sorted rows answer HasCell by binary search; parallel cells add no move.
+  std::uint32_t kept = 0;
+  for (std::uint32_t row = 0; row < n; ++row) {
+    const auto begin = columns.begin() + rowStart[row];
+    const auto end = columns.begin() + rowStart[row + 1];
+    std::sort(begin, end);
+    const auto unique = std::unique(begin, end);
+    rowStart[row] = kept;
+    kept = static_cast<std::uint32_t>(
+        std::copy(begin, unique, columns.begin() + kept) - columns.begin());
+  }
+  rowStart[n] = kept;
+  columns.resize(kept);
+  columns.shrink_to_fit();
+  for (std::uint32_t row = 0; row < n; ++row)
+    if (Degree(row) > 0) activeRows.push_back(row);
+}
+
+void ChainExchange::BuildChains() {
+  chainOf.assign(n, kNone);
+  // The scan of the decomposition route: from each unvisited position in
+  // ascending order back to its chain's head, then forward to its tail.
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (chainOf[i] != kNone) continue;
+    std::uint32_t head = i;
+    bool isCycle = false;
+    while (pred[head] != kNone) {
+      head = pred[head];
+      if (head == i) {
+        isCycle = true;
+        break;
+      }
+    }
+    const auto id = static_cast<std::uint32_t>(first.size());
+    std::uint32_t tail = head;
+    chainOf[tail] = id;
+    while (succ[tail] != kNone && chainOf[succ[tail]] == kNone) {
+      tail = succ[tail];
+      chainOf[tail] = id;
+    }
+    first.push_back(head);
+    last.push_back(tail);
+    kind.push_back(isCycle ? kCycle : kOpen);
+    ++counts.chains;
+    counts.balanced += Balanced(head, tail);
+    counts.rest += Rested(head, tail);
+  }
+  placeInEnding.assign(first.size(), kNone);
+  placeInUnbalanced.assign(first.size(), kNone);
+  placeInUnrested.assign(first.size(), kNone);
+  for (std::uint32_t id = 0; id < first.size(); ++id) File(id);
+}
+
+void ChainExchange::File(std::uint32_t id) {
+  if (kind[id] != kOpen) return;
+  std::vector<std::uint32_t>& bucket = endingAt[destinationAt[last[id]]];
+  placeInEnding[id] = static_cast<std::uint32_t>(bucket.size());
+  bucket.push_back(id);
+  if (!BalancedOf(id)) {
+    placeInUnbalanced[id] = static_cast<std::uint32_t>(unbalanced.size());
+    unbalanced.push_back(id);
+  }
+  if (!RestedOf(id)) {
+    placeInUnrested[id] = static_cast<std::uint32_t>(unrested.size());
+    unrested.push_back(id);
+  }
+}
+
+void ChainExchange::Unfile(std::uint32_t id) {
+  auto remove = [](std::vector<std::uint32_t>& list, std::vector<std::uint32_t>& place,
+                   std::uint32_t id) {
+    const std::uint32_t at = place[id];
+    if (at == kNone) return;
+    place[list.back()] = at;
+    list[at] = list.back();
+    list.pop_back();
+    place[id] = kNone;
+  };
+  if (placeInEnding[id] != kNone)
+    remove(endingAt[destinationAt[last[id]]], placeInEnding, id);
+  remove(unbalanced, placeInUnbalanced, id);
+  remove(unrested, placeInUnrested, id);
+}
+
+bool ChainExchange::ProposeAimed(std::uint64_t draw, Move& move) {
+  constexpr int kBits = 20;
+  constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+  auto pick = [](std::uint64_t bits, std::size_t size) {
+    return static_cast<std::size_t>((bits * size) >> kBits);
+  };
+  const bool forRest = (draw >> (3 * kBits)) & 1;
+  const std::vector<std::uint32_t>& aims = forRest ? unrested : unbalanced;
+  if (aims.empty()) return false;
+  const std::uint32_t x = aims[pick(draw & kMask, aims.size())];
+  const std::vector<std::uint32_t>& ending =
+      endingAt[forRest ? destinationAt[last[x]] : originAt[first[x]]];
+  if (ending.empty()) return false;
+  const std::uint32_t y = ending[pick((draw >> kBits) & kMask, ending.size())];
+  if (y == x) return false;
+
+  // The rows of Y that have a successor, and Y's first column.
+  scratchRows.clear();
+  for (std::uint32_t p = first[y]; succ[p] != kNone; p = succ[p]) scratchRows.push_back(p);
+  const std::uint32_t headOfY = first[y];
+  // Moves that give X a tail of Y: a swap where both pass one terminal, X
+  // taking Y whole after one of its rows, or X's end taking Y's tail.
+  candidates.clear();
+  for (std::uint32_t a = first[x];; a = succ[a]) {
+    const std::uint32_t terminal = destinationAt[a];
+    for (std::uint32_t other : scratchRows) {
+      if (destinationAt[other] != terminal) continue;
+      if (HasCell(a, succ[other])) {
+        candidates.push_back(a);
+        candidates.push_back(succ[other]);
+      }
+    }
+    if (succ[a] == kNone) break;
+    if (originAt[headOfY] == terminal && HasCell(a, headOfY)) {
+      candidates.push_back(a);
+      candidates.push_back(headOfY);
+    }
+  }
+  if (candidates.empty()) return false;
+  const std::size_t chosen = 2 * pick((draw >> (2 * kBits)) & kMask, candidates.size() / 2);
+  return Propose(candidates[chosen], candidates[chosen + 1], move);
+}
+
+bool ChainExchange::CellsFollowTimes(const TimeTable& table) const {
+  if (table.positionById.size() != n || table.passages.size() != n) return false;
+  for (std::uint32_t row = 0; row < n; ++row) {
+    for (std::uint32_t k = rowStart[row]; k < rowStart[row + 1]; ++k)
+      if (!CanFollow(passageAt[row], passageAt[columns[k]])) return false;
+  }
+  // Every cell follows; the boards count the pairs that do.
+  std::uint64_t following = 0;
+  for (const TerminalBoard& board : BuildTerminalBoards(table.passages)) following += board.Cells();
+  return following == columns.size();
+}
+
+bool ChainExchange::HasCell(std::uint32_t row, std::uint32_t column) const {
+  if (cellsFollowTimes) return row != column && CanFollow(passageAt[row], passageAt[column]);
+  return std::binary_search(columns.begin() + rowStart[row], columns.begin() + rowStart[row + 1],
+                            column);
+}
+
+int ChainExchange::Balanced(std::uint32_t head, std::uint32_t tail) const {
+  return IsBalancedChain(passageAt[head], passageAt[tail]) ? 1 : 0;
+}
+
+int ChainExchange::Rested(std::uint32_t head, std::uint32_t tail) const {
+  return HasEnoughRest(passageAt[head], passageAt[tail], threshold) ? 1 : 0;
+}
+
+bool ChainExchange::Propose(std::uint32_t row, std::uint32_t column, Move& move) const {
+  move = Move();
+  move.row = row;
+  move.column = column;
+  const std::uint32_t oldColumn = succ[row];
+  const std::uint32_t otherRow = pred[column];
+  if (oldColumn == column) return false;
+  move.oldColumn = oldColumn;
+  move.otherRow = otherRow;
+  int before = 0;
+  int beforeRest = 0;
+  int after = 0;
+  int afterRest = 0;
+  auto old = [&](std::uint32_t chain) {
+    before += BalancedOf(chain);
+    beforeRest += RestedOf(chain);
+  };
+  auto made = [&](std::uint32_t head, std::uint32_t tail) {
+    after += Balanced(head, tail);
+    afterRest += Rested(head, tail);
+  };
+
+  if (oldColumn == kNone) {
+    // `row` ends its chain W; `column`'s predecessor hands it over.
+    if (otherRow == kNone) return false;  // two free ends of one cell: not maximum
+    move.kind = MoveKind::HandOverPredecessor;
+    const std::uint32_t w = chainOf[row];
+    const std::uint32_t x = chainOf[column];
+    if (w == x) return false;  // would close a loop
+    old(w);
+    old(x);
+    if (kind[x] == kCycle) {
+      made(first[w], otherRow);
+      move.deltaChains = -1;
+    } else {
+      made(first[w], last[x]);
+      made(first[x], otherRow);
+    }
+  } else if (otherRow == kNone) {
+    // `column` starts chain Z; `row` takes it as its successor.
+    move.kind = MoveKind::HandOverSuccessor;
+    const std::uint32_t x = chainOf[row];
+    const std::uint32_t z = chainOf[column];
+    if (x == z) return false;  // would close a loop
+    old(x);
+    old(z);
+    if (kind[x] == kCycle) {
+      made(oldColumn, last[z]);
+      move.deltaChains = -1;
+    } else {
+      made(first[x], last[z]);
+      made(oldColumn, last[x]);
+    }
+  } else {
+    move.kind = MoveKind::Swap;
+    const std::uint32_t x = chainOf[row];
+    const std::uint32_t y = chainOf[otherRow];
+    if (x == y) return false;  // would close a loop, or split a cycle in two
+    if (!HasCell(otherRow, oldColumn)) return false;
+    old(x);
+    old(y);
+    if (kind[x] == kCycle && kind[y] == kCycle) {
+      move.recount = true;
+      move.deltaChains = -1;
+    } else if (kind[x] == kCycle) {
+      made(first[y], last[y]);
+      move.deltaChains = -1;
+    } else if (kind[y] == kCycle) {
+      made(first[x], last[x]);
+      move.deltaChains = -1;
+    } else {
+      made(first[x], last[y]);
+      made(first[y], last[x]);
+    }
+  }
+  if (!move.recount) {
+    move.deltaBalanced = after - before;
+    move.deltaRest = afterRest - beforeRest;
+  } else {
+    move.deltaBalanced = -before;
+    move.deltaRest = -beforeRest;
+  }
+  return true;
+}
+
+void ChainExchange::Match(std::uint32_t row, std::uint32_t column) {
+  succ[row] = column;
+  pred[column] = row;
+}
+
+void ChainExchange::Relabel(std::uint32_t from, std::uint32_t to, std::uint32_t id) {
+  std::uint32_t p = from;
+  while (true) {
+    chainOf[p] = id;
+    if (p == to || succ[p] == kNone) return;
+    p = succ[p];
+  }
+}
+
+void ChainExchange::CutCycle(std::uint32_t id, std::uint32_t through) {
+  std::uint32_t smallest = through;
+  for (std::uint32_t p = succ[through]; p != through; p = succ[p]) smallest = std::min(smallest, p);
+  first[id] = smallest;
+  last[id] = pred[smallest];
+}
+
+void ChainExchange::Apply(const Move& move) {
+  const std::uint32_t row = move.row;
+  const std::uint32_t column = move.column;
+  const std::uint32_t oldColumn = move.oldColumn;
+  const std::uint32_t otherRow = move.otherRow;
+  const std::uint32_t one = chainOf[row];
+  const std::uint32_t two = chainOf[move.kind == MoveKind::Swap ? otherRow : column];
+  Unfile(one);
+  Unfile(two);
+  switch (move.kind) {
+    case MoveKind::HandOverPredecessor: {
+      const std::uint32_t w = chainOf[row];
+      const std::uint32_t x = chainOf[column];
+      const std::uint32_t tailOfX = last[x];
+      succ[otherRow] = kNone;
+      Match(row, column);
+      Relabel(column, kind[x] == kCycle ? otherRow : kNone, w);
+      if (kind[x] == kCycle) {
+        last[w] = otherRow;
+        kind[x] = kGone;
+      } else {
+        last[w] = tailOfX;
+        last[x] = otherRow;
+      }
+      break;
+    }
+    case MoveKind::HandOverSuccessor: {
+      const std::uint32_t x = chainOf[row];
+      const std::uint32_t z = chainOf[column];
+      if (kind[x] == kCycle) {
+        // The cycle opens at oldColumn and runs into z.
+        Relabel(oldColumn, row, z);
+        pred[oldColumn] = kNone;
+        Match(row, column);
+        first[z] = oldColumn;
+        kind[x] = kGone;
+      } else {
+        const std::uint32_t tailOfX = last[x];
+        pred[oldColumn] = kNone;
+        Match(row, column);
+        Relabel(column, kNone, x);
+        Relabel(oldColumn, kNone, z);
+        last[x] = last[z];
+        first[z] = oldColumn;
+        last[z] = tailOfX;
+      }
+      break;
+    }
+    case MoveKind::Swap: {
+      const std::uint32_t x = chainOf[row];
+      const std::uint32_t y = chainOf[otherRow];
+      Match(row, column);
+      Match(otherRow, oldColumn);
+      if (kind[x] == kCycle && kind[y] == kCycle) {
+        Relabel(column, otherRow, x);
+        kind[y] = kGone;
+        CutCycle(x, row);
+      } else if (kind[x] == kCycle) {
+        Relabel(oldColumn, row, y);
+        kind[x] = kGone;
+      } else if (kind[y] == kCycle) {
+        Relabel(column, otherRow, x);
+        kind[y] = kGone;
+      } else {
+        Relabel(column, kNone, x);
+        Relabel(oldColumn, kNone, y);
+        std::swap(last[x], last[y]);
+      }
+      break;
+    }
+  }
+  counts.chains += move.deltaChains;
+  counts.balanced += move.deltaBalanced;
+  counts.rest += move.deltaRest;
+  if (move.recount) {
+    const std::uint32_t merged = chainOf[row];
+    counts.balanced += BalancedOf(merged);
+    counts.rest += RestedOf(merged);
+  }
+  File(one);
+  File(two);
+}
+
+BGraph::Matching ChainExchange::ToMatching() const {
+  BGraph::Matching matching;
+  for (std::uint32_t row = 0; row < n; ++row)
+    if (succ[row] != kNone)
+      matching.emplace_back(static_cast<int>(row), static_cast<int>(n + succ[row]));
+  return matching;
+}

@@ -1,0 +1,109 @@
+#include "localsearch/ExchangeSearch.h"
+
+#include <cmath>
+#include <utility>
+
+ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine,
+                               double threshold, bool recordPerformance)
+    : ExchangeSearch(graph, table, engine, threshold, recordPerformance, graph.GetMaxMatching()) {}
+
+ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine,
+                               double threshold, bool recordPerformance, BGraph::Matching maximum,
+                               AnnealingSchedule schedule)
+    : Search(recordPerformance),
+      engine(engine),
+      schedule(schedule),
+      state(graph, table, maximum, threshold),
+      bestSuccessors(state.Successors()) {
+  Start(std::move(maximum), state.Counts());
+}
+
+ExchangeSearch::Acceptance ExchangeSearch::AcceptanceAt(double temperature) const {
+  Acceptance acceptance{};
+  for (int db = -2; db <= 2; ++db) {
+    for (int dr = -2; dr <= 2; ++dr) {
+      const double change = db + schedule.restWeight * dr;
+      std::uint64_t& threshold = acceptance.threshold[db + 2][dr + 2];
+      if (change >= 0.0) {
+        threshold = Acceptance::kAlways;
+        continue;
+      }
+      // Below 2^-64 the probability is 0 in effect.
+      threshold = static_cast<std::uint64_t>(std::ldexp(std::exp(change / temperature), 64));
+    }
+  }
+  return acceptance;
+}
+
+void ExchangeSearch::Run(unsigned int rounds) {
+  roundsPerEntry = rounds <= kMaxRecordedEntries
+                       ? 1
+                       : (rounds + kMaxRecordedEntries - 1) / kMaxRecordedEntries;
+  const double cooling =
+      rounds > 1
+          ? std::pow(schedule.endTemperature / schedule.startTemperature, 1.0 / (rounds - 1))
+          : 1.0;
+  double temperature = rounds > 1 ? schedule.startTemperature : schedule.endTemperature;
+  // Merging cycles away cannot be undone, and on small days it can leave a
+  // state without any move; the search then starts again from the start.
+  const bool startHasCycles =
+      initial.chains > static_cast<int>(state.Successors().size() - start.size());
+  for (unsigned int round = 1; round <= rounds; ++round) {
+    const bool moved = Round(AcceptanceAt(temperature));
+    if (!moved && startHasCycles) {
+      KeepBest();
+      state.Reset(start);
+    }
+    temperature *= cooling;
+    if (round % roundsPerEntry == 0) Record();
+    Done(round);
+  }
+  KeepBest();
+}
+
+void ExchangeSearch::KeepBest() {
+  if (!bestPending) return;
+  bestSuccessors = state.Successors();
+  bestPending = false;
+}
+
+bool ExchangeSearch::Round(const Acceptance& acceptance) {
+  const std::vector<std::uint32_t>& rows = state.ActiveRows();
+  const std::uint64_t proposals = rows.size();
+  ChainExchange::Move move;
+  bool proposed = false;
+  for (std::uint64_t k = 0; k < proposals; ++k) {
+    const std::uint64_t draw = engine();
+    if (draw >> 63) {
+      if (!state.ProposeAimed(draw, move)) continue;
+    } else {
+      const std::uint32_t row = rows[((draw & 0xFFFFFFFFu) * proposals) >> 32];
+      const std::uint32_t column = state.Neighbour(
+          row, static_cast<std::uint32_t>((((draw >> 32) & 0x7FFFFFFFu) * state.Degree(row)) >> 31));
+      if (!state.Propose(row, column, move)) continue;
+    }
+    proposed = true;
+    if (move.deltaChains == 0) {
+      const std::uint64_t threshold =
+          acceptance.threshold[move.deltaBalanced + 2][move.deltaRest + 2];
+      if (threshold != Acceptance::kAlways && engine() >= threshold) continue;
+    }
+    KeepBest();
+    state.Apply(move);
+    if (IsBetter(state.Counts(), best)) {
+      Improve(state.Counts());
+      bestPending = true;
+    }
+  }
+  return proposed;
+}
+
+BGraph::Matching ExchangeSearch::BestMatching() const {
+  const std::vector<std::uint32_t>& successors = bestPending ? state.Successors() : bestSuccessors;
+  const auto n = static_cast<int>(successors.size());
+  BGraph::Matching matching;
+  for (int row = 0; row < n; ++row)
+    if (successors[row] != ChainExchange::kNone)
+      matching.emplace_back(row, n + static_cast<int>(successors[row]));
+  return matching;
+}

@@ -1,0 +1,26 @@
+#include "localsearch/ParvelExtensions.h"
+
+namespace po = boost::program_options;
+
+namespace parvel {
+
+po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
+  po::options_description group(80, 40);
+  group.add_options()
+      ("search", po::value<SearchKind>(&settings.search),
+       "walk (default) or exchange: simulated annealing over exchanges of chain pieces, "
+       "N rounds")
+      ("bound", po::value<bool>(&settings.bound)->zero_tokens()->implicit_value(true),
+       "also report the upper bound on balanced chains (always with exchange)");
+  return group;
+}
+
+}  // namespace parvel
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, SearchKind*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& name = po::validators::get_single_string(tokens);
+  SearchKind kind = SearchKind::Walk;
+  if (!ParseSearchKind(name, kind)) throw po::invalid_option_value(name);
+  value = kind;
+}

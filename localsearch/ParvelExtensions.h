@@ -1,0 +1,30 @@
+#pragma once
+
+// Parvel's options beyond the optimising program's own: which search runs
+// and whether the bound on balanced chains is reported. They form a group
+// of their own, listed after the own options, so that a run without them
+// behaves and prints as before.
+
+#include <string>
+#include <vector>
+
+#include <boost/program_options.hpp>
+
+#include "localsearch/SearchKind.h"
+
+namespace parvel {
+
+// Variables bound to the options of the group.
+struct ExtensionSettings {
+  SearchKind search = SearchKind::Walk;
+  bool bound = false;
+};
+
+// The group, without caption (see frame::DescribeOptions). An unknown search
+// name is a command-line error.
+boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
+
+}  // namespace parvel
+
+// Reads a search option value ("walk" or "exchange").
+void validate(boost::any& value, const std::vector<std::string>& tokens, SearchKind*, int);

@@ -1,0 +1,27 @@
+#pragma once
+
+// The searches Parvel can run, by name, and making one.
+//
+// - "walk": the randomised hill climb over maximum matchings (WalkSearch);
+//   N is its number of iterations.
+// - "exchange": simulated annealing over exchanges of chain pieces at one
+//   terminal (ExchangeSearch); N is its number of rounds.
+// A third search joins by a name here and a class implementing Search.
+
+#include <memory>
+#include <random>
+#include <string>
+
+#include "bipartite/BGraph.h"
+#include "common/TimeTable.h"
+#include "localsearch/Search.h"
+
+enum class SearchKind { Walk, Exchange };
+
+// "walk" or "exchange"; false for any other name.
+bool ParseSearchKind(const std::string& name, SearchKind& kind);
+std::string SearchKindName(SearchKind kind);
+
+std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
+                                   std::mt19937_64& engine, double threshold,
+                                   bool recordPerformance);

@@ -1,0 +1,216 @@
+// The exchange search against independent truth: chain counts of the
+// decomposition route after every move, and the best decomposition and the
+// bound against all maximum matchings of small days.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "LocalSearchTestSupport.h"
+#include "localsearch/BalancedBound.h"
+#include "localsearch/ChainExchange.h"
+#include "localsearch/Decomposition.h"
+#include "localsearch/ExchangeSearch.h"
+
+namespace {
+
+// Chains, balanced and rested chains of a matching, through its decomposition.
+DecompositionCounts CountsOf(BGraph& graph, TimeTable& table, BGraph::Matching matching,
+                             double threshold) {
+  const BGraph::Decomposition chains = graph.GetDillworthDecompositionFromMatching(matching);
+  BGraph::Decomposition copy = chains;
+  DecompositionCounts counts;
+  counts.chains = static_cast<int>(chains.size());
+  Decomposition::GetNumberOfBalancedAndRest(table, copy, counts.balanced, counts.rest, threshold);
+  return counts;
+}
+
+bool IsMatchingOfGraph(const BGraph& graph, const BGraph::Matching& matching) {
+  const std::set<std::pair<int, int>> edges(graph.edgeList.begin(), graph.edgeList.end());
+  std::set<int> used;
+  for (const auto& pair : matching) {
+    if (!edges.count(pair)) return false;
+    if (!used.insert(pair.first).second || !used.insert(pair.second).second) return false;
+  }
+  return true;
+}
+
+// Every maximum matching of the graph, by trying each row free or matched
+// to each free neighbour.
+std::vector<BGraph::Matching> AllMaximumMatchings(const BGraph& graph) {
+  const int n = graph.numberOfVertices / 2;
+  std::vector<std::vector<int>> neighbours(static_cast<std::size_t>(n));
+  for (const auto& edge : graph.edgeList) neighbours[edge.first].push_back(edge.second);
+  for (auto& list : neighbours) {
+    std::sort(list.begin(), list.end());
+    list.erase(std::unique(list.begin(), list.end()), list.end());
+  }
+  std::vector<BGraph::Matching> all;
+  std::size_t best = 0;
+  BGraph::Matching current;
+  std::vector<bool> taken(static_cast<std::size_t>(2 * n), false);
+  std::function<void(int)> extend = [&](int row) {
+    if (row == n) {
+      if (current.size() > best) {
+        best = current.size();
+        all.clear();
+      }
+      if (current.size() == best) all.push_back(current);
+      return;
+    }
+    // Even matching every remaining row cannot reach the best: prune.
+    if (current.size() + static_cast<std::size_t>(n - row) < best) return;
+    extend(row + 1);
+    for (int column : neighbours[static_cast<std::size_t>(row)]) {
+      if (taken[static_cast<std::size_t>(column)]) continue;
+      taken[static_cast<std::size_t>(column)] = true;
+      current.emplace_back(row, column);
+      extend(row + 1);
+      current.pop_back();
+      taken[static_cast<std::size_t>(column)] = false;
+    }
+  };
+  extend(0);
+  return all;
+}
+
+// A small day: a few terminals, quarter-hour times, overnight passages;
+// now and then a round trip, two passages at one time, or a NaN time.
+TimeTable SmallDay(unsigned n, std::mt19937& random) {
+  std::uniform_int_distribution<unsigned> terminals(1, 4);
+  TimeTable table = lstest::RandomDay(n, terminals(random), random);
+  std::bernoulli_distribution sometimes(0.15);
+  for (Passage& passage : table.passages) {
+    if (sometimes(random)) passage.destination = passage.origin;
+    if (sometimes(random)) passage.departure = table.passages.front().departure;
+  }
+  if (sometimes(random)) table.passages.back().arrival = std::nan("");
+  return lstest::MakeTable(table.passages);
+}
+
+}  // namespace
+
+TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
+  std::mt19937 random(17);
+  int cyclesMerged = 0;
+  int movesApplied = 0;
+  for (int day = 0; day < 150; ++day) {
+    TimeTable table = SmallDay(4 + day % 12, random);
+    if (day % 5 == 0) {  // shared passage numbers: parallel and foreign cells
+      table.passages[1].id = table.passages[0].id;
+      table = lstest::MakeTable(table.passages);
+    }
+    BGraph graph;
+    lstest::BuildGraph(table, graph);
+    const double threshold = 8.0 + day % 5;
+    const BGraph::Matching start = graph.GetMaxMatching();
+    ChainExchange state(graph, table, start, threshold);
+    const DecompositionCounts initial = CountsOf(graph, table, start, threshold);
+    ASSERT_EQ(state.Counts().chains, initial.chains);
+    ASSERT_EQ(state.Counts().balanced, initial.balanced);
+    ASSERT_EQ(state.Counts().rest, initial.rest);
+    if (state.ActiveRows().empty()) continue;
+
+    std::mt19937_64 draws(static_cast<std::uint64_t>(day));
+    for (int k = 0; k < 400; ++k) {
+      ChainExchange::Move move;
+      const std::uint64_t draw = draws();
+      bool proposed = false;
+      if (k % 2 == 0) {
+        proposed = state.ProposeAimed(draw, move);
+      } else {
+        const auto& rows = state.ActiveRows();
+        const std::uint32_t row = rows[draw % rows.size()];
+        proposed = state.Propose(row, state.Neighbour(row, (draw >> 32) % state.Degree(row)), move);
+      }
+      if (!proposed) continue;
+      const int chainsBefore = state.Counts().chains;
+      state.Apply(move);
+      ++movesApplied;
+      const BGraph::Matching matching = state.ToMatching();
+      ASSERT_TRUE(IsMatchingOfGraph(graph, matching)) << "day " << day << ", move " << k;
+      ASSERT_EQ(matching.size(), start.size());
+      const DecompositionCounts truth = CountsOf(graph, table, matching, threshold);
+      ASSERT_EQ(state.Counts().chains, truth.chains) << "day " << day << ", move " << k;
+      ASSERT_EQ(state.Counts().balanced, truth.balanced) << "day " << day << ", move " << k;
+      ASSERT_EQ(state.Counts().rest, truth.rest) << "day " << day << ", move " << k;
+      ASSERT_LE(truth.chains, chainsBefore);
+      cyclesMerged += truth.chains < chainsBefore ? 1 : 0;
+    }
+  }
+  EXPECT_GT(movesApplied, 10000);
+  EXPECT_GT(cyclesMerged, 0) << "no cycle was merged; the days test too little";
+}
+
+TEST(ExchangeSearch, FindsTheBestDecompositionOfSmallDaysAndTheBoundHolds) {
+  std::mt19937 random(23);
+  int days = 0;
+  int misses = 0;
+  int boundReached = 0;
+  std::ostringstream missed;
+  while (days < 300) {
+    TimeTable table = SmallDay(5 + days % 6, random);
+    BGraph graph;
+    lstest::BuildGraph(table, graph);
+    const std::vector<BGraph::Matching> all = AllMaximumMatchings(graph);
+    ++days;
+    const double threshold = 10.0;
+    DecompositionCounts truth = CountsOf(graph, table, all.front(), threshold);
+    for (const BGraph::Matching& matching : all) {
+      const DecompositionCounts counts = CountsOf(graph, table, matching, threshold);
+      if (IsBetter(counts, truth)) truth = counts;
+    }
+
+    std::mt19937_64 engine(static_cast<std::uint64_t>(days));
+    ExchangeSearch search(graph, table, engine, threshold, false);
+    search.Run(1000);
+    const DecompositionCounts found = search.BestCounts();
+    const BGraph::Matching best = search.BestMatching();
+    ASSERT_TRUE(IsMatchingOfGraph(graph, best));
+    ASSERT_EQ(best.size(), all.front().size());
+    const DecompositionCounts recount = CountsOf(graph, table, best, threshold);
+    ASSERT_EQ(recount.chains, found.chains);
+    ASSERT_EQ(recount.balanced, found.balanced);
+    ASSERT_EQ(recount.rest, found.rest);
+    // Never more chains than the fewest any maximum matching gives.
+    ASSERT_EQ(found.chains, truth.chains) << "day " << days;
+    if (found.balanced != truth.balanced || found.rest != truth.rest) {
+      ++misses;
+      missed << " day " << days << ": found " << found.balanced << "/" << found.rest
+             << ", best " << truth.balanced << "/" << truth.rest << ";";
+    }
+
+    // Bound over decompositions with the fewest chains: open chains' bound
+    // plus one per cycle those decompositions keep.
+    const int open = graph.numberOfVertices / 2 - static_cast<int>(all.front().size());
+    const int bound = OpenBalancedChainsBound(graph, table, graph.GetMaxMatching()) +
+                      (truth.chains - open);
+    ASSERT_GE(bound, truth.balanced) << "day " << days;
+    boundReached += bound == truth.balanced ? 1 : 0;
+  }
+  EXPECT_LE(misses, days / 100) << "missed the best decomposition on" << missed.str();
+  if (misses > 0) std::cout << "exchange search misses:" << missed.str() << std::endl;
+  EXPECT_GT(boundReached, days / 2);
+}
+
+TEST(ExchangeSearch, SameSeedSameRunAndRecordingIsBounded) {
+  std::mt19937 random(5);
+  TimeTable table = lstest::RandomDay(60, 4, random);
+  BGraph graph;
+  lstest::BuildGraph(table, graph);
+  std::mt19937_64 engineA(9);
+  std::mt19937_64 engineB(9);
+  ExchangeSearch a(graph, table, engineA, 11.0, true);
+  ExchangeSearch b(graph, table, engineB, 11.0, true);
+  a.Run(5000);
+  b.Run(5000);
+  EXPECT_EQ(a.BestMatching(), b.BestMatching());
+  EXPECT_EQ(a.Balances(), b.Balances());
+  EXPECT_EQ(a.IterationsPerEntry(), 3u);
+  EXPECT_EQ(a.Balances().size(), 1666u);
+  EXPECT_EQ(a.Rests().size(), 1666u);
+}
