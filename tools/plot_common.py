@@ -51,11 +51,16 @@ def main(body, usage):
         input_path, output_path = arguments
         body(input_path, output_path, output_format(output_path))
     except InputError as error:
-        print(error)
+        print(one_line(str(error)))
         sys.exit(1)
     except Exception as error:  # a fault of the script itself: still one line, never a traceback
-        print(f"Error: unexpected failure ({type(error).__name__}: {error})")
+        print(one_line(f"Error: unexpected failure ({type(error).__name__}: {error})"))
         sys.exit(1)
+
+
+def one_line(text):
+    """Quoted input may hold line breaks (a CSV field in quotes, an XML list); show them escaped."""
+    return text.replace("\r", "\\r").replace("\n", "\\n")
 
 
 def output_format(path):
@@ -199,10 +204,6 @@ def boolean(text):
     if text == "false":
         return False
     raise ValueError('is not "true" or "false"')
-
-
-def is_decimal(text):
-    return bool(_DECIMAL.match(text))
 
 
 # --- Output ------------------------------------------------------------------------------------

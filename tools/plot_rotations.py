@@ -10,17 +10,20 @@ Each passage is a bar from its departure to its arrival, labelled with its passa
 terminal numbers stand at the ends of the rotation and at each connection. A rotation's passages
 are laid on one running clock: a passage whose departure lies before the previous arrival (after
 an overnight passage) is moved on by whole days, and an overnight passage (arrival before
-departure) ends 24 h after its arrival time, so the time axis runs past midnight where needed.
+departure) ends at its arrival time on the next day, so the time axis runs past midnight where
+needed; tick labels give the hour of the day, dotted lines mark midnight.
 After the last arrival a dashed span of the rotation's rest_hours shows the night rest.
 Balanced rotations (ending where they started) have one colour, the others another.
 
 The file's rows must be grouped by rotation with consecutive positions, and balanced and
 rest_hours must be the same on every row of a rotation; the picture shows the file's own
-balanced and rest_hours values. Times that are not finite (nan, inf) draw no bar.
+balanced and rest_hours values. Times that are not finite (nan, inf) or lie beyond a million
+hours draw no bar (and such a rest no span): they are no time of a day, and keeping them out
+keeps every position finite.
 
-The figure is a fixed number of inches per lane and per hour, so text stays the same size at any
-number of rotations; a PNG can hold about 2,000 lanes (the raster limit is 65,536 pixels), an
-SVG any number. Cost: linear in the number of passages.
+The figure has a fixed height per lane and a fixed width per hour (up to 36 inches), so text
+stays the same size at any number of rotations; a PNG can hold about 1,800 lanes (the raster
+limit is 65,535 pixels), an SVG any number. Cost: linear in the number of passages.
 """
 
 import math
@@ -32,6 +35,7 @@ COLUMNS = ("rotation", "position", "passage", "origin", "destination", "departur
            "balanced", "rest_hours")
 WHAT = "rotations file"
 UNSIGNED = integer(0, 4294967295)
+FAR = 1e6  # hours; times beyond it are not drawn
 
 LANE_INCHES = 0.3
 HOUR_INCHES = 0.5
@@ -101,7 +105,7 @@ def lay_out(rotation):
     """Places the passages on one running clock (hours from the first day's midnight)."""
     clock = None
     for passage in rotation.passages:
-        if not (math.isfinite(passage.departure) and math.isfinite(passage.arrival)):
+        if not (drawable(passage.departure) and drawable(passage.arrival)):
             continue
         start = passage.departure
         if clock is not None and start < clock:
@@ -113,13 +117,17 @@ def lay_out(rotation):
         clock = passage.end
 
 
+def drawable(hours_value):
+    return abs(hours_value) <= FAR  # false for nan and inf too
+
+
 def placed(rotation):
     return [p for p in rotation.passages if p.start is not None]
 
 
 def rest_span(rotation):
     shown = placed(rotation)
-    if not shown or not math.isfinite(rotation.rest):
+    if not shown or not drawable(rotation.rest):
         return None
     end = shown[-1].end
     return end, end + rotation.rest
@@ -180,8 +188,8 @@ def draw(rotations, output_path, fmt):
         span = rest_span(rotation)
         if span:
             axes.plot(span, (lane, lane), linestyle=(0, (4, 2)), linewidth=1, color=REST_COLOUR)
-            axes.text((span[0] + span[1]) / 2, lane, f"rest {hours(rotation.rest)} h", fontsize=6.5,
-                      color="#333333", ha="center", va="center",
+            axes.text((span[0] + span[1]) / 2, lane, f"rest {hours(rotation.rest)} h",
+                      fontsize=6.5, color="#333333", ha="center", va="center",
                       bbox=dict(boxstyle="square,pad=0.1", facecolor="white", linewidth=0))
     axes.barh(levels, lengths, left=starts, height=0.52, color=colours, edgecolor="white",
               linewidth=0.4)

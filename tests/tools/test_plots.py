@@ -164,7 +164,8 @@ class EstimatesTest(PlotCase):
     def test_wide_logarithm_matches_exact_decimal_arithmetic(self):
         generator = random.Random(7)
         for _ in range(500):
-            digits = "".join(generator.choice("0123456789") for _ in range(generator.randint(1, 45)))
+            length = generator.randint(1, 45)
+            digits = "".join(generator.choice("0123456789") for _ in range(length))
             point = generator.randint(0, len(digits))
             text = digits[:point] + "." + digits[point:] if generator.random() < 0.7 else digits
             if generator.random() < 0.8:
@@ -211,8 +212,9 @@ class BadInputTest(PlotCase):
             ("plot_rotations.py", "r.csv", header.replace("origin,destination",
                                                           "destination,origin") + "\n", "out.svg",
              'r.csv, line 1, column 4: column "destination", expected "origin"'),
-            ("plot_rotations.py", "r.csv", f"{header}\n{first}\n{first.replace('1,1,', '1,3,', 1)}\n",
-             "out.png", "r.csv, line 3, column 2 (position): position 3 out of order, expected 2"),
+            ("plot_rotations.py", "r.csv",
+             f"{header}\n{first}\n{first.replace('1,1,', '1,3,', 1)}\n", "out.png",
+             "r.csv, line 3, column 2 (position): position 3 out of order, expected 2"),
             ("plot_rotations.py", "r.csv", f"{header}\n\n{first.replace(',6.0,', ',6.0h,')}\n",
              "out.png", 'r.csv, line 3, column 6 (departure): "6.0h" is not a number'),
             ("plot_rotations.py", "r.csv", "\n".join(good_rotations) + "\n", "out.pdf",
