@@ -1,0 +1,264 @@
+#!/usr/bin/python3
+"""Draws the rotations of a decomposition, one horizontal lane per rotation.
+
+    plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg
+
+Input: the rotations CSV that `Parvel --rotations` and `Quorlin --rotations` write, one row per
+passage in rotation order, rotations numbered from 1 and positions from 1 within each.
+
+Each passage is a bar from its departure to its arrival, labelled with its passage number; the
+terminal numbers stand at the ends of the rotation and at each connection. A rotation's passages
+are laid on one running clock: a passage whose departure lies before the previous arrival (after
+an overnight passage) is moved on by whole days, and an overnight passage (arrival before
+departure) ends at its arrival time on the next day, so the time axis runs past midnight where
+needed; tick labels give the hour of the day, dotted lines mark midnight.
+After the last arrival a dashed span of the rotation's rest_hours shows the night rest.
+Balanced rotations (ending where they started) have one colour, the others another.
+
+The file's rows must be grouped by rotation with consecutive positions, and balanced and
+rest_hours must be the same on every row of a rotation; the picture shows the file's own
+balanced and rest_hours values. Times that are not finite (nan, inf) or lie beyond a million
+hours draw no bar (and such a rest no span): they are no time of a day, and keeping them out
+keeps every position finite.
+
+The figure has a fixed height per lane and a fixed width per hour (up to 36 inches), so text
+stays the same size at any number of rotations; a PNG can hold about 1,800 lanes (the raster
+limit is 65,535 pixels), an SVG any number. Cost: linear in the number of passages.
+"""
+
+import math
+
+from plot_common import InputError, boolean, integer, location, main, new_figure, number, \
+    read_csv, save_figure
+
+COLUMNS = ("rotation", "position", "passage", "origin", "destination", "departure", "arrival",
+           "balanced", "rest_hours")
+WHAT = "rotations file"
+UNSIGNED = integer(0, 4294967295)
+FAR = 1e6  # hours; times beyond it are not drawn
+
+LANE_INCHES = 0.3
+HOUR_INCHES = 0.5
+TOP_INCHES = 1.15
+BOTTOM_INCHES = 0.75
+LEFT_INCHES = 0.9
+RIGHT_INCHES = 0.3
+DPI = 120
+PNG_LIMIT = 65535
+
+BALANCED_COLOUR = "#2f6fb0"
+UNBALANCED_COLOUR = "#d9792b"
+REST_COLOUR = "#6b6b6b"
+
+
+class Passage:
+    def __init__(self, number, origin, destination, departure, arrival):
+        self.number = number
+        self.origin = origin
+        self.destination = destination
+        self.departure = departure
+        self.arrival = arrival
+        self.start = None  # position on the running clock, set by lay_out
+        self.end = None
+
+
+class Rotation:
+    def __init__(self, balanced, rest):
+        self.balanced = balanced
+        self.rest = rest
+        self.passages = []
+
+
+def same(a, b):
+    return a == b or (math.isnan(a) and math.isnan(b))
+
+
+def read_rotations(path):
+    rotations = []
+    for row in read_csv(WHAT, path, COLUMNS):
+        index = row.get("rotation", integer(1))
+        position = row.get("position", integer(1))
+        balanced = row.get("balanced", boolean)
+        rest = row.get("rest_hours", number)
+        if index == len(rotations) + 1:
+            rotations.append(Rotation(balanced, rest))
+        elif index != len(rotations):
+            expected = f"{len(rotations)} or {len(rotations) + 1}" if rotations else "1"
+            row.fail("rotation", f"rotation {index} out of order, expected {expected}")
+        rotation = rotations[-1]
+        if position != len(rotation.passages) + 1:
+            row.fail("position", f"position {position} out of order, expected "
+                                 f"{len(rotation.passages) + 1}")
+        if balanced != rotation.balanced:
+            row.fail("balanced", "differs from the rotation's first row")
+        if not same(rest, rotation.rest):
+            row.fail("rest_hours", "differs from the rotation's first row")
+        rotation.passages.append(Passage(row.get("passage", UNSIGNED), row.get("origin", UNSIGNED),
+                                         row.get("destination", UNSIGNED),
+                                         row.get("departure", number), row.get("arrival", number)))
+    if not rotations:
+        raise InputError(f"{location(WHAT, path)}: no rotations, only the header line")
+    return rotations
+
+
+def lay_out(rotation):
+    """Places the passages on one running clock (hours from the first day's midnight)."""
+    clock = None
+    for passage in rotation.passages:
+        if not (drawable(passage.departure) and drawable(passage.arrival)):
+            continue
+        start = passage.departure
+        if clock is not None and start < clock:
+            start += 24 * math.ceil((clock - start) / 24)
+        length = passage.arrival - passage.departure
+        if length < 0:
+            length += 24
+        passage.start, passage.end = start, start + length
+        clock = passage.end
+
+
+def drawable(hours_value):
+    return abs(hours_value) <= FAR  # false for nan and inf too
+
+
+def placed(rotation):
+    return [p for p in rotation.passages if p.start is not None]
+
+
+def rest_span(rotation):
+    shown = placed(rotation)
+    if not shown or not drawable(rotation.rest):
+        return None
+    end = shown[-1].end
+    return end, end + rotation.rest
+
+
+def hours(value):
+    return f"{round(value, 2):g}"
+
+
+def tick_step(inches_per_hour):
+    """Every 2 h where that leaves room for the labels, else every 3, 6, 12 h or whole days."""
+    for step in (2, 3, 6, 12):
+        if step * inches_per_hour >= 0.6:
+            return step
+    return 24.0 * math.ceil(0.6 / inches_per_hour / 24)
+
+
+def draw(rotations, output_path, fmt):
+    for rotation in rotations:
+        lay_out(rotation)
+    points = []
+    for rotation in rotations:
+        for passage in placed(rotation):
+            points += [passage.start, passage.end]
+        span = rest_span(rotation)
+        if span:
+            points += list(span)
+    low, high = (min(points), max(points)) if points else (0.0, 24.0)
+    low, high = math.floor(low) - 1.5, math.ceil(high) + 1.0
+
+    lanes = len(rotations)
+    plot_width = min(max((high - low) * HOUR_INCHES, 7.0), 36.0)
+    width = LEFT_INCHES + plot_width + RIGHT_INCHES
+    height = TOP_INCHES + BOTTOM_INCHES + lanes * LANE_INCHES
+    if fmt == "png" and height * DPI > PNG_LIMIT:
+        raise InputError(f"{location('output file', output_path)}: {lanes} rotations need a "
+                         f"picture {round(height * DPI)} pixels high, more than a PNG can hold "
+                         f"({PNG_LIMIT}); write an SVG instead")
+
+    figure = new_figure(width, height)
+    axes = figure.add_axes([LEFT_INCHES / width, BOTTOM_INCHES / height, plot_width / width,
+                            lanes * LANE_INCHES / height])
+    axes.set_xlim(low, high)
+    axes.set_ylim(lanes + 0.5, 0.5)
+    points_per_hour = plot_width * 72 / (high - low)
+
+    starts, lengths, levels, colours = [], [], [], []
+    for lane, rotation in enumerate(rotations, start=1):
+        colour = BALANCED_COLOUR if rotation.balanced else UNBALANCED_COLOUR
+        shown = placed(rotation)
+        for passage in shown:
+            starts.append(passage.start)
+            lengths.append(passage.end - passage.start)
+            levels.append(lane)
+            colours.append(colour)
+            label_passage(axes, passage, lane, points_per_hour)
+        label_terminals(axes, shown, lane)
+        span = rest_span(rotation)
+        if span:
+            axes.plot(span, (lane, lane), linestyle=(0, (4, 2)), linewidth=1, color=REST_COLOUR)
+            axes.text((span[0] + span[1]) / 2, lane, f"rest {hours(rotation.rest)} h",
+                      fontsize=6.5, color="#333333", ha="center", va="center",
+                      bbox=dict(boxstyle="square,pad=0.1", facecolor="white", linewidth=0))
+    axes.barh(levels, lengths, left=starts, height=0.52, color=colours, edgecolor="white",
+              linewidth=0.4)
+
+    from matplotlib.lines import Line2D
+    from matplotlib.patches import Patch
+    from matplotlib.ticker import FuncFormatter, MultipleLocator
+
+    step = tick_step(plot_width / (high - low))
+    axes.xaxis.set_major_locator(MultipleLocator(step))
+    axes.xaxis.set_major_formatter(FuncFormatter(lambda x, _: f"{x % 24:g}"))
+    axes.tick_params(axis="x", top=True, labeltop=True, labelsize=8)
+    axes.grid(axis="x", color="#e4e4e4", linewidth=0.6)
+    axes.set_axisbelow(True)
+    first_day, last_day = math.ceil(low / 24), math.floor(high / 24)
+    if last_day - first_day < 100:  # times far outside a day would give no readable lines anyway
+        for day in range(first_day, last_day + 1):
+            axes.axvline(24 * day, color="black", linestyle=":", linewidth=0.9)
+    axes.set_yticks(range(1, lanes + 1))
+    axes.tick_params(axis="y", labelsize=7 if lanes < 1000 else 5, length=2)
+    axes.set_ylabel("rotation")
+    axes.set_xlabel("hour of day (right of a dotted midnight line: the next day)")
+
+    balanced = sum(1 for r in rotations if r.balanced)
+    figure.suptitle(f"{lanes} rotation{'s' if lanes != 1 else ''}: {balanced} balanced, "
+                    f"{lanes - balanced} not", y=1 - 0.12 / height, fontsize=11)
+    handles = [Patch(color=BALANCED_COLOUR, label="balanced: ends where it started"),
+               Patch(color=UNBALANCED_COLOUR, label="not balanced"),
+               Line2D([], [], color=REST_COLOUR, linestyle=(0, (4, 2)), label="overnight rest"),
+               Line2D([], [], color="black", linestyle=":", label="midnight")]
+    figure.legend(handles=handles, loc="upper center", ncol=4, fontsize=8, frameon=False,
+                  bbox_to_anchor=(0.5, 1 - 0.42 / height))
+    save_figure(figure, output_path, fmt, DPI)
+
+
+def label_passage(axes, passage, lane, points_per_hour):
+    """The passage number inside its bar, shrunk to fit; above the bar when even 4 pt does not."""
+    text = str(passage.number)
+    room = (passage.end - passage.start) * points_per_hour - 2
+    size = min(7, room / (0.62 * len(text)))
+    middle = (passage.start + passage.end) / 2
+    if size >= 4:
+        axes.text(middle, lane, text, fontsize=size, color="white", ha="center", va="center")
+    else:
+        axes.text(middle, lane - 0.27, text, fontsize=4.5, color="black", ha="center",
+                  va="bottom")
+
+
+def label_terminals(axes, shown, lane):
+    """Terminal numbers: before the first bar, in each gap between bars, after the last bar."""
+    # A white box keeps a number legible where two bars meet without a gap.
+    style = dict(fontsize=6, color="#222222", va="center",
+                 bbox=dict(boxstyle="square,pad=0.05", facecolor="white", linewidth=0))
+    if not shown:
+        return
+    axes.text(shown[0].start - 0.08, lane, str(shown[0].origin), ha="right", **style)
+    for before, after in zip(shown, shown[1:]):
+        if before.destination == after.origin:
+            axes.text((before.end + after.start) / 2, lane, str(after.origin), ha="center",
+                      **style)
+        else:  # the file joins passages that do not meet: show both ends
+            axes.text(before.end + 0.05, lane, str(before.destination), ha="left", **style)
+            axes.text(after.start - 0.05, lane, str(after.origin), ha="right", **style)
+    axes.text(shown[-1].end + 0.08, lane, str(shown[-1].destination), ha="left", **style)
+
+
+def run(input_path, output_path, fmt):
+    draw(read_rotations(input_path), output_path, fmt)
+
+
+if __name__ == "__main__":
+    main(run, "plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg")
