@@ -33,10 +33,11 @@ ProgressLine::ProgressLine(Text text, bool enabled) : text(std::move(text)) {
   ticker = std::thread([this] {
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(mutex);
-    while (!stopping) {
+    // Shown at least once, however short the run.
+    do {
       Tick(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
       wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping; });
-    }
+    } while (!stopping);
   });
 }
 

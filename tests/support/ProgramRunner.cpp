@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,21 +33,21 @@ void DrainPipes(int outFd, int errFd, std::string& out, std::string& err) {
   }
 }
 
-}  // namespace
-
-ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+// Runs the program with standard output on a pipe and standard error on
+// `errWrite` (read back through `errRead`).
+ProgramResult Run(const std::string& program, const std::vector<std::string>& args, int errRead,
+                  int errWrite) {
   ProgramResult result;
   int outPipe[2];
-  int errPipe[2];
-  if (pipe(outPipe) != 0 || pipe(errPipe) != 0) return result;
+  if (pipe(outPipe) != 0) return result;
   const pid_t child = fork();
   if (child == 0) {
     dup2(outPipe[1], STDOUT_FILENO);
-    dup2(errPipe[1], STDERR_FILENO);
+    dup2(errWrite, STDERR_FILENO);
     close(outPipe[0]);
     close(outPipe[1]);
-    close(errPipe[0]);
-    close(errPipe[1]);
+    close(errRead);
+    close(errWrite);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -55,12 +56,28 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     _exit(127);
   }
   close(outPipe[1]);
-  close(errPipe[1]);
-  DrainPipes(outPipe[0], errPipe[0], result.out, result.err);
+  close(errWrite);
+  DrainPipes(outPipe[0], errRead, result.out, result.err);
   int status = 0;
   waitpid(child, &status, 0);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+}  // namespace
+
+ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
+  int errPipe[2];
+  if (pipe(errPipe) != 0) return ProgramResult();
+  return Run(program, args, errPipe[0], errPipe[1]);
+}
+
+ProgramResult RunProgramOnTerminal(const std::string& program,
+                                   const std::vector<std::string>& args) {
+  int master = -1;
+  int slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return ProgramResult();
+  return Run(program, args, master, slave);
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {

@@ -13,6 +13,10 @@ struct ProgramResult {
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args);
 
+// The same with standard error on a pseudo-terminal, as in an interactive
+// shell; `err` holds what the program wrote to the terminal.
+ProgramResult RunProgramOnTerminal(const std::string& program, const std::vector<std::string>& args);
+
 inline ProgramResult RunQuorlin(const std::vector<std::string>& args) {
   return RunProgram(QUORLIN_BIN, args);
 }

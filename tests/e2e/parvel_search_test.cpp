@@ -1,0 +1,155 @@
+// Parvel's extension options end to end: the exchange search, the bound,
+// the progress line of both programs on a terminal.
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "support/ParvelOutput.h"
+#include "support/ProgramRunner.h"
+#include "support/TempFile.h"
+
+namespace {
+
+const std::string kDay = std::string(EXAMPLES_DIR) + "/day.csv";
+
+std::string WithoutRunTime(const std::string& out) {
+  return out.substr(0, out.rfind("Run time: "));
+}
+
+// The chains of a report cover every flight once and each is flyable.
+void ExpectValidChains(const boost::property_tree::ptree& opt,
+                       const std::map<unsigned, Flight>& flights) {
+  std::multiset<unsigned> covered;
+  for (const auto& child : opt.get_child("opt_decomp")) {
+    if (child.first != "chain") continue;
+    const std::vector<unsigned> chain = SplitNumbers(child.second.data());
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+      covered.insert(chain[k]);
+      if (k == 0) continue;
+      EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
+      EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
+    }
+  }
+  std::multiset<unsigned> all;
+  for (const auto& entry : flights) all.insert(entry.first);
+  EXPECT_EQ(covered, all);
+}
+
+}  // namespace
+
+TEST(ParvelExchange, ExampleDayReachesItsBoundAndReportsIt) {
+  TempDir dir;
+  const std::string report = dir.File("opt.xml");
+  const ProgramResult result = RunParvel({"--timetable", kDay, "--search", "exchange", "--seed",
+                                          "3", "--record_performance_by_iteration", "1",
+                                          "--outpath", report});
+  const auto counts = CheckConsole(result, "1000", "11", 1);
+  const std::vector<std::string> lines = SplitLines(result.out);
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_EQ(lines[5], "upper bound on balanced chains = 6 (reached: optimal)");
+  EXPECT_EQ(counts.second.balanced, 6);
+
+  const boost::property_tree::ptree opt = ParseReport(report).get_child("OPT");
+  EXPECT_EQ(ChildNames(opt),
+            (std::vector<std::string>{"<xmlattr>", "decomposition_size",
+                                      "number_of_balanced_chains", "treshold_rest",
+                                      "number_of_chains_with_rest", "elapsed_seconds",
+                                      "opt_decomp", "search", "balanced_upper_bound",
+                                      "balanced_optimal", "rounds_per_entry"}));
+  EXPECT_EQ(opt.get<std::string>("search"), "exchange");
+  EXPECT_EQ(opt.get<int>("balanced_upper_bound"), 6);
+  EXPECT_EQ(opt.get<std::string>("balanced_optimal"), "true");
+  EXPECT_EQ(opt.get<int>("rounds_per_entry"), 1);
+  EXPECT_EQ(opt.get<int>("number_of_balanced_chains"), counts.second.balanced);
+  EXPECT_EQ(opt.get<int>("number_of_chains_with_rest"), counts.second.rest);
+  const std::map<unsigned, Flight> flights = ReadFlights(kDay);
+  EXPECT_EQ(opt.get<std::size_t>("decomposition_size"), MinimumChainCount(flights));
+  ExpectValidChains(opt, flights);
+  EXPECT_EQ(SplitSigned(opt.get<std::string>("opt_decomp.performance.balances")).size(), 1000u);
+
+  // The same seed repeats the run.
+  const std::string again = dir.File("again.xml");
+  const ProgramResult repeat = RunParvel({"--timetable", kDay, "--search", "exchange", "--seed",
+                                          "3", "--record_performance_by_iteration", "1",
+                                          "--outpath", again});
+  EXPECT_EQ(WithoutRunTime(repeat.out), WithoutRunTime(result.out));
+  EXPECT_EQ(WithoutElapsed(ReadFile(again)), WithoutElapsed(ReadFile(report)));
+}
+
+TEST(ParvelExchange, WalkNamedOrDefaultIsTheSameRunAndBoundAddsOnlyItsLineAndElements) {
+  TempDir dir;
+  std::vector<std::string> reports;
+  std::vector<ProgramResult> results;
+  for (const std::vector<std::string>& extra :
+       {std::vector<std::string>{}, {"--search", "walk"}, {"--bound"}}) {
+    reports.push_back(dir.File("r" + std::to_string(reports.size()) + ".xml"));
+    std::vector<std::string> args = {"--timetable", kDay, "--N", "300", "--seed", "5",
+                                     "--outpath", reports.back()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    results.push_back(RunParvel(args));
+  }
+  EXPECT_EQ(WithoutRunTime(results[1].out), WithoutRunTime(results[0].out));
+  EXPECT_EQ(WithoutElapsed(ReadFile(reports[1])), WithoutElapsed(ReadFile(reports[0])));
+
+  const auto counts = CheckConsole(results[2], "300", "11", 1);
+  const std::vector<std::string> plain = SplitLines(results[0].out);
+  const std::vector<std::string> bounded = SplitLines(results[2].out);
+  ASSERT_EQ(bounded.size(), plain.size() + 1);
+  EXPECT_TRUE(std::equal(plain.begin(), plain.end() - 1, bounded.begin()));
+  EXPECT_TRUE(StartsWith(bounded[5], "upper bound on balanced chains = 6"));
+  const std::string tail = "<search>walk</search><balanced_upper_bound>6</balanced_upper_bound>"
+                           "<balanced_optimal>" +
+                           std::string(counts.second.balanced == 6 ? "true" : "false") +
+                           "</balanced_optimal></OPT>";
+  const std::string plainReport = WithoutElapsed(ReadFile(reports[0]));
+  EXPECT_EQ(WithoutElapsed(ReadFile(reports[2])),
+            plainReport.substr(0, plainReport.size() - 6) + tail);
+}
+
+TEST(ParvelExchange, UnknownSearchIsACommandLineErrorAndOwnAbbreviationsStay) {
+  const ProgramResult bad = RunParvel({"--timetable", kDay, "--search", "tabu"});
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_NE(bad.out.find("--search arg"), std::string::npos);
+  EXPECT_EQ(bad.out.find("final performance"), std::string::npos);
+
+  // "--se" named the seed before "--search" existed, and still does.
+  const ProgramResult abbreviated = RunParvel({"--timetable", kDay, "--N", "50", "--se", "4"});
+  const ProgramResult full = RunParvel({"--timetable", kDay, "--N", "50", "--seed", "4"});
+  EXPECT_EQ(abbreviated.status, 0) << abbreviated.out;
+  EXPECT_EQ(WithoutRunTime(abbreviated.out), WithoutRunTime(full.out));
+}
+
+TEST(ProgressLine, OnATerminalOnlyAndErasedWithStandardOutputUnchanged) {
+  struct Case {
+    std::string program;
+    std::vector<std::string> args;
+    std::string line;
+  };
+  const std::vector<Case> cases = {
+      {PARVEL_BIN, {"--timetable", kDay, "--N", "2000", "--seed", "2"}, "Parvel: iteration "},
+      {PARVEL_BIN,
+       {"--timetable", kDay, "--search", "exchange", "--seed", "2"},
+       "Parvel: round "},
+      {QUORLIN_BIN, {"--timetable", kDay, "--B", "5", "--N", "20", "--seed", "1"},
+       "Quorlin: repetition "},
+  };
+  for (const Case& run : cases) {
+    const ProgramResult piped = RunProgram(run.program, run.args);
+    const ProgramResult onTerminal = RunProgramOnTerminal(run.program, run.args);
+    EXPECT_EQ(onTerminal.status, 0);
+    EXPECT_TRUE(piped.err.empty()) << piped.err;
+    EXPECT_EQ(WithoutRunTime(onTerminal.out), WithoutRunTime(piped.out));
+    const std::string& err = onTerminal.err;
+    ASSERT_FALSE(err.empty()) << run.line;
+    EXPECT_NE(err.find("\r" + run.line), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), std::string::npos) << err;
+    // Erased at the end: blanks over the last line, back to its start.
+    const std::size_t lastStart = err.rfind('\r', err.size() - 2);
+    ASSERT_NE(lastStart, std::string::npos);
+    EXPECT_EQ(err.back(), '\r');
+    EXPECT_EQ(err.substr(lastStart + 1, err.size() - lastStart - 2).find_first_not_of(' '),
+              std::string::npos)
+        << err;
+  }
+}
