@@ -9,7 +9,6 @@ was worked out by hand from it.
 """
 
 import csv
-import io
 import os
 import re
 import shutil

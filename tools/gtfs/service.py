@@ -66,7 +66,8 @@ def services_on(feed, day):
     if has_dates:
         name = "calendar_dates.txt"
         added, removed = set(), set()
-        for line, (service, text, kind) in feed.rows(name, ("service_id", "date", "exception_type")):
+        columns = ("service_id", "date", "exception_type")
+        for line, (service, text, kind) in feed.rows(name, columns):
             date = _date(text, name, line, "date")
             if kind not in ("1", "2"):
                 raise FeedError('"%s" is not 1 (added) or 2 (removed)' % kind, name, line,
