@@ -8,6 +8,8 @@
 #include <ostream>
 #include <random>
 
+#include "common/NumberText.h"
+
 namespace bench {
 
 namespace {
@@ -152,15 +154,6 @@ Passage DrawFlight(const Network& net, Dice& dice, std::size_t index, std::size_
   return HubSpokeFlight(net, dice);
 }
 
-std::string ShortestRoundTrip(double value) {
-  char buffer[40];
-  for (int precision = 1; precision <= 17; ++precision) {
-    std::snprintf(buffer, sizeof buffer, "%.*g", precision, value);
-    if (std::strtod(buffer, nullptr) == value) break;
-  }
-  return buffer;
-}
-
 }  // namespace
 
 std::size_t HubCountFor(std::size_t passages) {
@@ -192,8 +185,8 @@ TimeTable GenerateTimetable(std::size_t passages, std::uint64_t seed) {
 void WriteTimetableCsv(const std::vector<Passage>& passages, std::ostream& out) {
   out << "id,origin,destination,departure,arrival\n";
   for (const Passage& p : passages) {
-    out << p.id << ',' << p.origin << ',' << p.destination << ',' << ShortestRoundTrip(p.departure)
-        << ',' << ShortestRoundTrip(p.arrival) << '\n';
+    out << p.id << ',' << p.origin << ',' << p.destination << ',' << ShortestText(p.departure)
+        << ',' << ShortestText(p.arrival) << '\n';
   }
 }
 

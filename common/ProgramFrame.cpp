@@ -135,6 +135,15 @@ std::string SerializeReport(const boost::property_tree::ptree& report) {
   return text.str();
 }
 
+bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
+  file << text;
+  file.close();
+  if (file) return true;
+  std::cout << "Cannot write the " << what << " file " << path << std::endl;
+  return false;
+}
+
 int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
               double elapsedSeconds) {
   if (!outpath.empty()) {

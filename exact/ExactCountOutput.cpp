@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iomanip>
 #include <iostream>
 #include <limits>
+#include <sstream>
 
 namespace exact {
 
@@ -88,6 +90,13 @@ void PrintExactLines(const ExactCount& exact, const WideDouble& mean) {
   std::cout << "exact number of decompositions = " << FormatExactCount(exact.count) << std::endl;
   std::cout << "relative deviation of the mean estimator from the exact number = "
             << RelativeDeviationFromExact(mean, exact.count) << std::endl;
+  std::ostringstream ratio;
+  ratio << std::fixed << std::setprecision(3) << Log10RatioToExact(mean, exact);
+  std::cout << "decimal logarithm of mean estimator / exact number = " << ratio.str() << std::endl;
+}
+
+double Log10RatioToExact(const WideDouble& mean, const ExactCount& exact) {
+  return mean.Log10() - exact.log10;
 }
 
 void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
@@ -96,6 +105,7 @@ void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact
   report.add("SE.exact_number_of_decompositions", exact.count.get_str());
   report.add("SE.exact_number_of_decompositions_log10", exact.log10);
   report.add("SE.relative_deviation_from_exact", RelativeDeviationFromExact(mean, exact.count));
+  report.add("SE.log10_ratio_to_exact", Log10RatioToExact(mean, exact));
 }
 
 }  // namespace exact

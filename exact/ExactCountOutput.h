@@ -1,7 +1,7 @@
 #pragma once
 
 // The "exact" switch of Quorlin: the count for the run's timetable and
-// graph, its two console lines and its report elements.
+// graph, its console lines and its report elements.
 
 #include <cstdint>
 #include <string>
@@ -28,11 +28,16 @@ std::string FormatExactCount(const mpz_class& count);
 // (mean - exact) / exact, for means within and beyond the double range.
 double RelativeDeviationFromExact(const WideDouble& mean, const mpz_class& exact);
 
-// The two console lines, after the summary: the count (or "unavailable"
-// and why) and, when available, the relative deviation of the mean.
+// log10(mean) - log10(exact): how many orders of magnitude the mean is off,
+// which stays telling where the relative deviation reads -1.
+double Log10RatioToExact(const WideDouble& mean, const ExactCount& exact);
+
+// The console lines, after the summary: the count (or "unavailable" and
+// why) and, when available, the relative deviation of the mean and the
+// decimal logarithm of their ratio.
 void PrintExactLines(const ExactCount& exact, const WideDouble& mean);
 
-// The three report elements, when the count is available; nothing otherwise.
+// The four report elements, when the count is available; nothing otherwise.
 void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
                     const WideDouble& mean);
 

@@ -3,14 +3,6 @@
 #include <iostream>
 #include <string>
 
-bool IsBalancedChain(const Passage& first, const Passage& last) {
-  return last.destination == first.origin;
-}
-
-bool HasEnoughRest(const Passage& first, const Passage& last, double threshold) {
-  return (24.0 - last.arrival) + first.departure >= threshold;
-}
-
 std::vector<Passage> CountedPassages(const BGraph& graph, const TimeTable& table) {
   const auto n = static_cast<std::uint32_t>(graph.numberOfVertices / 2);
   std::vector<Passage> passages;

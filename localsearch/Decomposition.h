@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "common/ChainEnds.h"
 #include "common/Passage.h"
 #include "common/TimeTable.h"
 
@@ -21,9 +22,6 @@ void GetNumberOfBalancedAndRest(TimeTable& table, BGraph::Decomposition& decompo
 
 }  // namespace Decomposition
 
-// The two tests for one chain, given its first and last passage.
-bool IsBalancedChain(const Passage& first, const Passage& last);
-bool HasEnoughRest(const Passage& first, const Passage& last, double threshold);
 
 // The passage counted for each position of the graph: the one its passage
 // number resolves to through the timetable (the later passage when two

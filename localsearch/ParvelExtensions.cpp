@@ -11,7 +11,9 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "walk (default) or exchange: simulated annealing over exchanges of chain pieces, "
        "N rounds")
       ("bound", po::value<bool>(&settings.bound)->zero_tokens()->implicit_value(true),
-       "also report the upper bound on balanced chains (always with exchange)");
+       "also report the upper bound on balanced chains (always with exchange)")
+      ("rotations", po::value<std::string>(&settings.rotationsPath),
+       "write the best decomposition as a CSV table to this file");
   return group;
 }
 

@@ -18,6 +18,7 @@ namespace parvel {
 struct ExtensionSettings {
   SearchKind search = SearchKind::Walk;
   bool bound = false;
+  std::string rotationsPath;  // empty: no rotations file
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search

@@ -14,6 +14,7 @@
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
 #include "common/ProgressLine.h"
+#include "common/RotationsCsv.h"
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/ParvelExtensions.h"
@@ -190,6 +191,11 @@ int main(int argc, char* argv[]) {
     boost::property_tree::ptree report =
         BuildReport(result, tresholdRest, elapsed, *search, recording);
     if (withBound) AddExtensions(report, settings, bound, *search, recording);
+    if (!settings.rotationsPath.empty()) {
+      std::ostringstream rotations;
+      WriteRotationsCsv(table, result.decomposition, rotations);
+      if (!frame::SaveOutputFile("rotations", settings.rotationsPath, rotations.str())) return 1;
+    }
     return frame::FinishRun(report, outpath, elapsed);
   } catch (std::exception&) {
     std::cout << optionsText << "\n";

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Set-up, build, and a run of Quorlin on the bundled example timetable.
+# Set-up, build, a run of Quorlin on the bundled example timetable, and the
+# example day's best rotations from Parvel as a table and a picture.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh build
 ./build/se/Quorlin --timetable examples/day.csv --B 5 --N 20 --seed 1 --outpath report.xml
+./build/localsearch/Parvel --timetable examples/day.csv --search exchange --seed 3 \
+  --rotations rotations.csv --outpath opt.xml
+/usr/bin/python3 tools/plot_rotations.py rotations.csv rotations.png
+echo "Rotations of the example day: rotations.csv, rotations.png"

@@ -12,7 +12,11 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("exact", po::value<bool>(&settings.exact)->zero_tokens()->implicit_value(true),
        "also compute the exact number of decompositions")
       ("vertex_order", po::value<VertexOrder>(&settings.vertexOrder),
-       "order in which each run decides the vertices: random (default) or degree");
+       "order in which each run decides the vertices: random (default) or degree")
+      ("rotations", po::value<std::string>(&settings.rotationsPath),
+       "write the first reported decomposition as a CSV table to this file")
+      ("trace", po::value<std::string>(&settings.tracePath),
+       "write one CSV row per repetition (estimate, running mean and error) to this file");
   return group;
 }
 

@@ -19,6 +19,8 @@ extern const char* const kCaption;
 struct ExtensionSettings {
   bool exact = false;
   VertexOrder vertexOrder = VertexOrder::Random;
+  std::string rotationsPath;  // empty: no rotations file
+  std::string tracePath;      // empty: no trace file
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown

@@ -23,6 +23,7 @@ SE::DecompositionList SE::RunSE(bool& isFullyEnumerated, std::vector<WideDouble>
     WideDouble estimate;
     decompositions = RunDescent(isFullyEnumerated, estimate, maxCardinality, fast.get());
     estimates.push_back(estimate);
+    if (onRepetition) onRepetition(estimate, isFullyEnumerated);
     if (progress != nullptr) {
       sum += estimate;
       progress->meanLog10.store((sum / static_cast<double>(run + 1)).Log10());

@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -62,6 +63,9 @@ class SE {
   };
   // When set, RunSE keeps it up to date.
   Progress* progress = nullptr;
+  // When set, RunSE calls it after each repetition with its estimate and
+  // whether it enumerated the tree fully.
+  std::function<void(const WideDouble& estimate, bool fullyEnumerated)> onRepetition;
 
   SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937_64& engine);
 

@@ -16,10 +16,12 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/ProgressLine.h"
+#include "common/RotationsCsv.h"
 #include "common/TimeTable.h"
 #include "exact/ExactCountOutput.h"
 #include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
+#include "se/EstimateTrace.h"
 #include "se/Extensions.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
@@ -90,6 +92,24 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
   report.add("SE.decomposition_number", static_cast<std::uint64_t>(decompositions.size()));
   AddDecompositions(report, decompositions);
   return report;
+}
+
+// The rotations and trace files asked for; false (after its message) when
+// one cannot be written.
+bool SaveExtensionFiles(const extensions::ExtensionSettings& settings, const TimeTable& table,
+                        const SE::DecompositionList& decompositions, const EstimateTrace& trace,
+                        const exact::ExactCount& count) {
+  if (!settings.rotationsPath.empty()) {
+    std::ostringstream text;
+    WriteRotationsCsv(table, decompositions.empty() ? ChainList() : decompositions.front(), text);
+    if (!frame::SaveOutputFile("rotations", settings.rotationsPath, text.str())) return false;
+  }
+  if (!settings.tracePath.empty()) {
+    std::ostringstream text;
+    trace.Write(text, settings.exact && count.available ? &count.log10 : nullptr);
+    if (!frame::SaveOutputFile("trace", settings.tracePath, text.str())) return false;
+  }
+  return true;
 }
 
 // Repetition, level and running mean, while the estimator runs.
@@ -174,6 +194,12 @@ int main(int argc, char* argv[]) {
     std::vector<WideDouble> estimates;
     SE::Progress progress;
     se.progress = &progress;
+    EstimateTrace trace;
+    if (!settings.tracePath.empty()) {
+      se.onRepetition = [&trace, start](const WideDouble& estimate, bool fullyEnumerated) {
+        trace.Add(estimate, fullyEnumerated, frame::ElapsedSeconds(start, frame::Clock::now()));
+      };
+    }
     ProgressLine progressLine(ProgressText(progress, repetitions));
     const SE::DecompositionList decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
     progressLine.Erase();
@@ -193,6 +219,7 @@ int main(int argc, char* argv[]) {
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
     AddExtensions(report, settings, count, summary.mean);
+    if (!SaveExtensionFiles(settings, table, decompositions, trace, count)) return 1;
     return frame::FinishRun(report, outpath, elapsedSeconds);
   } catch (std::exception&) {
     std::cout << optionsText << "\n";

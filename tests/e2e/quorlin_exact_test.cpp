@@ -26,6 +26,7 @@ const std::string kDayTable = std::string(EXAMPLES_DIR) + "/day.csv";
 const std::string kExactPrefix = "exact number of decompositions = ";
 const std::string kDeviationPrefix =
     "relative deviation of the mean estimator from the exact number = ";
+const std::string kRatioPrefix = "decimal logarithm of mean estimator / exact number = ";
 const std::string kMeanPrefix = "mean estimator = ";
 
 pt::ptree ReadReport(const std::string& path) {
@@ -102,27 +103,28 @@ TEST(QuorlinExact, HelpListsTheSwitchAfterTheUnchangedProgramOptions) {
   EXPECT_EQ(lines[outpath + 3].rfind("  --exact ", 0), 0u) << lines[outpath + 3];
 }
 
-TEST(QuorlinExact, SwitchAddsTwoLinesBeforeTheRunTimeAndThreeReportElements) {
+TEST(QuorlinExact, SwitchAddsThreeLinesBeforeTheRunTimeAndFourReportElements) {
   TempDir dir;
   const std::string report = dir.File("report.xml");
   const ProgramResult run = RunQuorlin({"--timetable", kDayTable, "--B", "2", "--N", "4",
                                         "--seed", "9", "--exact", "--outpath", report});
   ASSERT_EQ(run.status, 0) << run.out;
   const std::vector<std::string> lines = SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 11u) << run.out;
+  ASSERT_EQ(lines.size(), 12u) << run.out;
   EXPECT_EQ(lines[7].rfind("Relative Error for estimator = ", 0), 0u);
   EXPECT_EQ(lines[8].rfind(kExactPrefix, 0), 0u);
   EXPECT_EQ(lines[9].rfind(kDeviationPrefix, 0), 0u);
-  EXPECT_EQ(lines[10].rfind("Run time: ", 0), 0u);
+  EXPECT_EQ(lines[10].rfind(kRatioPrefix, 0), 0u);
+  EXPECT_EQ(lines[11].rfind("Run time: ", 0), 0u);
 
   const pt::ptree se = ReadReport(report).get_child("SE");
   const std::vector<std::string> names = ChildNames(se);
-  ASSERT_GE(names.size(), 3u);
-  EXPECT_EQ(std::vector<std::string>(names.end() - 3, names.end()),
+  ASSERT_GE(names.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(names.end() - 4, names.end()),
             (std::vector<std::string>{"exact_number_of_decompositions",
                                       "exact_number_of_decompositions_log10",
-                                      "relative_deviation_from_exact"}));
-  EXPECT_EQ(names[names.size() - 4], "decompositions");
+                                      "relative_deviation_from_exact", "log10_ratio_to_exact"}));
+  EXPECT_EQ(names[names.size() - 5], "decompositions");
 
   const mpz_class exact(se.get<std::string>("exact_number_of_decompositions"));
   ASSERT_GT(exact, 0);
@@ -136,6 +138,9 @@ TEST(QuorlinExact, SwitchAddsTwoLinesBeforeTheRunTimeAndThreeReportElements) {
   const double deviation = (mean - exact.get_d()) / exact.get_d();
   EXPECT_NEAR(DoubleOf(se, "relative_deviation_from_exact"), deviation, 1e-15);
   EXPECT_EQ(ValueOf(lines, kDeviationPrefix), ConsoleDouble(deviation));
+  const double ratio = std::log10(mean) - log10;
+  EXPECT_NEAR(DoubleOf(se, "log10_ratio_to_exact"), ratio, 1e-12);
+  EXPECT_NEAR(std::stod(ValueOf(lines, kRatioPrefix)), ratio, 0.0005 + 1e-12);
 }
 
 // Small timetables with ties, overnight flights and round trips.
@@ -217,6 +222,7 @@ TEST(QuorlinExact, DuplicatePassageNumbersMakeTheCountUnavailable) {
   EXPECT_FALSE(se.get_child_optional("exact_number_of_decompositions"));
   EXPECT_FALSE(se.get_child_optional("exact_number_of_decompositions_log10"));
   EXPECT_FALSE(se.get_child_optional("relative_deviation_from_exact"));
+  EXPECT_FALSE(se.get_child_optional("log10_ratio_to_exact"));
 }
 
 TEST(QuorlinExact, NoRepetitionsGiveNotANumberDeviation) {

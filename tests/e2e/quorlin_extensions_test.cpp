@@ -89,7 +89,7 @@ TEST(QuorlinVertexOrder, DegreeOrderIsReportedAfterEveryOtherElement) {
                 .status,
             0);
   names = ChildNames(ReadReport(withExact).get_child("SE"));
-  EXPECT_EQ(names[names.size() - 2], "relative_deviation_from_exact");
+  EXPECT_EQ(names[names.size() - 2], "log10_ratio_to_exact");
   EXPECT_EQ(names.back(), "vertex_order");
 }
 

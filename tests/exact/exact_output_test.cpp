@@ -123,12 +123,20 @@ TEST(ExactCountDeviation, CountsBeyondTheDoubleRange) {
   EXPECT_NEAR(exact::RelativeDeviationFromExact(2e40, big), 1.0, 1e-15);
 }
 
-TEST(ExactCountConsole, AvailableCountPrintsBothLines) {
+TEST(ExactCountConsole, AvailableCountPrintsItsThreeLines) {
   CoutCapture capture;
   exact::PrintExactLines(Available(mpz_class(48)), 60.0);
   EXPECT_EQ(capture.Text(),
             "exact number of decompositions = 48\n"
-            "relative deviation of the mean estimator from the exact number = 0.25\n");
+            "relative deviation of the mean estimator from the exact number = 0.25\n"
+            "decimal logarithm of mean estimator / exact number = 0.097\n");
+}
+
+TEST(ExactCountConsole, LogarithmOfTheRatioStaysTellingFarBelowTheCount) {
+  CoutCapture capture;
+  exact::PrintExactLines(Available(PowerOfTen(500) * 5), 2e300);
+  EXPECT_NE(capture.Text().find("from the exact number = -1\n"), std::string::npos);
+  EXPECT_NE(capture.Text().find("/ exact number = -200.398\n"), std::string::npos);
 }
 
 TEST(ExactCountConsole, NotANumberMeanIsWrittenLikeTheMean) {
@@ -137,7 +145,8 @@ TEST(ExactCountConsole, NotANumberMeanIsWrittenLikeTheMean) {
   exact::PrintExactLines(Available(PowerOfTen(30) * 3), mean);
   EXPECT_EQ(capture.Text(), "exact number of decompositions = 3e+30\n"
                             "relative deviation of the mean estimator from the exact number = " +
-                                StreamDefault(mean) + "\n");
+                                StreamDefault(mean) +
+                                "\ndecimal logarithm of mean estimator / exact number = nan\n");
 }
 
 TEST(ExactCountConsole, UnavailableCountSaysWhyAndNothingElse) {
@@ -149,7 +158,7 @@ TEST(ExactCountConsole, UnavailableCountSaysWhyAndNothingElse) {
             "exact number of decompositions = unavailable (duplicate passage numbers)\n");
 }
 
-TEST(ExactCountReport, ThreeElementsAfterTheExistingOnes) {
+TEST(ExactCountReport, FourElementsAfterTheExistingOnes) {
   boost::property_tree::ptree report;
   report.add("SE.<xmlattr>.version", "1.0");
   report.add("SE.decomposition_number", 0);
@@ -162,11 +171,14 @@ TEST(ExactCountReport, ThreeElementsAfterTheExistingOnes) {
   EXPECT_EQ(names, (std::vector<std::string>{"<xmlattr>", "decomposition_number",
                                              "exact_number_of_decompositions",
                                              "exact_number_of_decompositions_log10",
-                                             "relative_deviation_from_exact"}));
+                                             "relative_deviation_from_exact",
+                                             "log10_ratio_to_exact"}));
   EXPECT_EQ(se.get<std::string>("exact_number_of_decompositions"), count.get_str());
   EXPECT_EQ(se.get<std::string>("exact_number_of_decompositions_log10"), "25");
   EXPECT_NEAR(std::strtod(se.get<std::string>("relative_deviation_from_exact").c_str(), nullptr),
               1.0, 1e-15);
+  EXPECT_NEAR(std::strtod(se.get<std::string>("log10_ratio_to_exact").c_str(), nullptr),
+              std::log10(2.0), 1e-12);
 }
 
 TEST(ExactCountReport, UnavailableCountAddsNothing) {

@@ -260,3 +260,35 @@ class BadInputTest(PlotCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+@unittest.skipUnless(os.environ.get("QUORLIN_BIN") and os.environ.get("PARVEL_BIN"),
+                     "the built programs are named by CTest")
+class ProgramOutputsTest(PlotCase):
+    """The scripts on what the built programs write for the example day."""
+
+    DAY = os.path.join(TOOLS, "..", "examples", "day.csv")
+
+    def run_program(self, variable, *arguments):
+        result = subprocess.run([os.environ[variable], "--timetable", self.DAY, *arguments],
+                                capture_output=True, text=True, timeout=120)
+        self.assertEqual(result.returncode, 0, result.stdout)
+
+    def test_rotations_trace_and_search_of_the_example_day(self):
+        self.run_program("PARVEL_BIN", "--search", "exchange", "--seed", "3",
+                         "--record_performance_by_iteration", "1",
+                         "--rotations", self.path("parvel.csv"), "--outpath", self.path("opt.xml"))
+        self.run_program("QUORLIN_BIN", "--B", "5", "--N", "30", "--seed", "1", "--exact",
+                         "--rotations", self.path("quorlin.csv"), "--trace", self.path("trace.csv"))
+        parvel_size = self.draw("plot_rotations.py", self.path("parvel.csv"), "parvel.png")
+        self.assertGreater(os.path.getsize(self.path("parvel.png")), 1000)
+        self.draw("plot_rotations.py", self.path("quorlin.csv"), "quorlin.png")
+        svg = self.draw("plot_estimates.py", self.path("trace.csv"), "trace.svg")
+        self.assertIn("exact", svg)
+        self.draw("plot_search.py", self.path("opt.xml"), "search.png")
+        # Six rotations: taller than a picture of one, shorter than one of fifty.
+        _, one = self.draw("plot_rotations.py", self.write("one.csv", rotations_csv(1)), "one.png")
+        _, fifty = self.draw("plot_rotations.py", self.write("fifty.csv", rotations_csv(50)),
+                             "fifty.png")
+        self.assertLess(one, parvel_size[1])
+        self.assertLess(parvel_size[1], fifty)
