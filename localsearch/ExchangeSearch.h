@@ -37,9 +37,9 @@
 // The annealing: score balanced + restWeight * rested, temperature from
 // start to end, geometrically over the rounds.
 struct AnnealingSchedule {
-  double restWeight = 0.25;
+  double restWeight = 0.4;
   double startTemperature = 2.0;
-  double endTemperature = 0.02;
+  double endTemperature = 0.01;
 };
 
 class ExchangeSearch : public Search {
