@@ -87,8 +87,8 @@ TEST(RotationsFile, ParvelWritesItsBestDecompositionAndItsCounts) {
   const boost::property_tree::ptree opt = ParseReport(report).get_child("OPT");
   const Rotations rotations = ReadRotations(csv, 12.0);
   EXPECT_EQ(rotations.chains, ChainsOf(opt.get_child("opt_decomp")));
-  EXPECT_EQ(rotations.balanced, opt.get<int>("number_of_balanced_chains"));
-  EXPECT_EQ(rotations.rested, opt.get<int>("number_of_chains_with_rest"));
+  EXPECT_EQ(rotations.balanced, std::stoi(opt.get<std::string>("number_of_balanced_chains")));
+  EXPECT_EQ(rotations.rested, std::stoi(opt.get<std::string>("number_of_chains_with_rest")));
 }
 
 TEST(RotationsFile, QuorlinWritesTheFirstReportedDecompositionAndTheTraceItsRuns) {
@@ -121,7 +121,7 @@ TEST(RotationsFile, QuorlinWritesTheFirstReportedDecompositionAndTheTraceItsRuns
     EXPECT_NEAR(std::stod(rows[k][3]) / (sum / static_cast<double>(k + 1)), 1.0, 1e-15);
     EXPECT_GE(std::stod(rows[k][7]), lastSeconds);
     lastSeconds = std::stod(rows[k][7]);
-    EXPECT_NEAR(std::stod(rows[k][8]), se.get<double>("exact_number_of_decompositions_log10"),
+    EXPECT_NEAR(std::stod(rows[k][8]), std::stod(se.get<std::string>("exact_number_of_decompositions_log10")),
                 1e-6);
   }
   // The last row holds the report's mean and relative error, as written there.

@@ -58,13 +58,13 @@ TEST(ParvelExchange, ExampleDayReachesItsBoundAndReportsIt) {
                                       "opt_decomp", "search", "balanced_upper_bound",
                                       "balanced_optimal", "rounds_per_entry"}));
   EXPECT_EQ(opt.get<std::string>("search"), "exchange");
-  EXPECT_EQ(opt.get<int>("balanced_upper_bound"), 6);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("balanced_upper_bound")), 6);
   EXPECT_EQ(opt.get<std::string>("balanced_optimal"), "true");
-  EXPECT_EQ(opt.get<int>("rounds_per_entry"), 1);
-  EXPECT_EQ(opt.get<int>("number_of_balanced_chains"), counts.second.balanced);
-  EXPECT_EQ(opt.get<int>("number_of_chains_with_rest"), counts.second.rest);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("rounds_per_entry")), 1);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_balanced_chains")), counts.second.balanced);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_chains_with_rest")), counts.second.rest);
   const std::map<unsigned, Flight> flights = ReadFlights(kDay);
-  EXPECT_EQ(opt.get<std::size_t>("decomposition_size"), MinimumChainCount(flights));
+  EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
   ExpectValidChains(opt, flights);
   EXPECT_EQ(SplitSigned(opt.get<std::string>("opt_decomp.performance.balances")).size(), 1000u);
 
