@@ -84,6 +84,7 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
     if (vertex < decided.size()) {
       decided[vertex] = 1;
       if (++decidedSinceCompaction == compactionStep) {
+        walked = ResidualGraph();  // the old lists go before the new ones are made
         walked = residual_.Without(decided);
         finder.UseGraph(walked);
         decidedSinceCompaction = 0;
