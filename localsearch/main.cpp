@@ -7,6 +7,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
@@ -85,11 +86,20 @@ int main(int argc, char* argv[]) {
       ("record_performance_by_iteration", po::value<int>(&recordPerformance),
        "record performance (1 - yes, 0 otherwise) (default is 0)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
+  memory::Size maxMemory{memory::DefaultLimit()};
+  po::options_description extensionOptions(80, 40);
+  extensionOptions.add_options()
+      ("max_memory", po::value<memory::Size>(&maxMemory),
+       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+       "the machine's memory)");
+  po::options_description allOptions;
+  allOptions.add(desc).add(extensionOptions);
+  const std::string optionsText = frame::DescribeOptions(desc, "Extensions", extensionOptions);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, desc, {"N"});
-    const int status = frame::CheckCommonOptions(vm, desc, kUsageLine);
+    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"N"});
+    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
     std::random_device device("default");
@@ -98,11 +108,18 @@ int main(int argc, char* argv[]) {
 
     TimeTable table;
     table.LoadInstance(timetablePath);
+    const memory::GraphCheck fit = memory::CheckGraph(
+        Poset::CountPairs(table.passages), table.passages.size(), maxMemory.bytes);
+    if (!fit.fits) {
+      std::cout << fit.message << std::endl;
+      return 1;
+    }
     Poset poset;
     poset.CreatePoset(table);
 
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
+    poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
     LocalSearch search(graph, table, engine, tresholdRest, recording);
     std::cout << "Running local search with sample size N=" << iterations << std::endl
@@ -122,7 +139,7 @@ int main(int argc, char* argv[]) {
     return frame::FinishRun(BuildReport(result, tresholdRest, elapsed, search, recording),
                             outpath, elapsed);
   } catch (std::exception&) {
-    std::cout << desc << "\n";
+    std::cout << optionsText << "\n";
     return 1;
   }
 }

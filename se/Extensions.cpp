@@ -12,7 +12,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("exact", po::value<bool>(&settings.exact)->zero_tokens()->implicit_value(true),
        "also compute the exact number of decompositions")
       ("vertex_order", po::value<VertexOrder>(&settings.vertexOrder),
-       "order in which each run decides the vertices: random (default) or degree");
+       "order in which each run decides the vertices: random (default) or degree")
+      ("max_memory", po::value<memory::Size>(&settings.maxMemory),
+       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+       "the machine's memory)");
   return group;
 }
 
