@@ -1,6 +1,10 @@
 #include "common/ProgramFrame.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -99,17 +103,39 @@ std::string SerializeReport(const boost::property_tree::ptree& report) {
   return text.str();
 }
 
+namespace {
+
+// Writes `text` to `path`; false when it could not be written whole.
+bool WriteWhole(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::out | std::ios::trunc);
+  file << text;
+  file.close();
+  return static_cast<bool>(file);
+}
+
+// A regular file (or a new one) gets the report under a temporary name,
+// renamed when complete, so that a failed write never leaves a cut report
+// under the asked name. Anything else (a device such as /dev/null, a pipe)
+// is written in place, as renaming onto it would replace it.
+bool SaveReport(const std::string& outpath, const std::string& text) {
+  struct stat status {};
+  if (::stat(outpath.c_str(), &status) == 0) {
+    if (!S_ISREG(status.st_mode)) return WriteWhole(outpath, text);
+    if (::access(outpath.c_str(), W_OK) != 0) return false;
+  }
+  const std::string partial = outpath + ".partial";
+  if (WriteWhole(partial, text) && std::rename(partial.c_str(), outpath.c_str()) == 0) return true;
+  std::remove(partial.c_str());
+  return false;
+}
+
+}  // namespace
+
 int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
               double elapsedSeconds) {
-  if (!outpath.empty()) {
-    const std::string text = SerializeReport(report);
-    std::ofstream file(outpath, std::ios::out | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) {
-      std::cout << "Cannot write the report file " << outpath << std::endl;
-      return 1;
-    }
+  if (!outpath.empty() && !SaveReport(outpath, SerializeReport(report))) {
+    std::cout << "Cannot write the report file " << outpath << std::endl;
+    return 1;
   }
   std::cout << "Run time: " << elapsedSeconds << " sec." << std::endl;
   return 0;

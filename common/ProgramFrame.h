@@ -50,7 +50,8 @@ double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
 // The report as written: XML declaration line, then the tree on one line.
 std::string SerializeReport(const boost::property_tree::ptree& report);
 
-// Saves the report to `outpath` (nothing when it is empty) and prints the run
+// Saves the report to `outpath` (nothing when it is empty; a regular file is
+// written under "<outpath>.partial" and renamed when whole) and prints the run
 // time line. Returns the exit status: 1 when a named report could not be
 // written, 0 otherwise.
 int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
