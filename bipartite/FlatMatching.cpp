@@ -174,11 +174,12 @@ unsigned BitsFor(std::uint64_t value) {
 }  // namespace
 
 std::vector<std::uint32_t> ExtraGreedyStart(const std::vector<std::pair<int, int>>& edges,
-                                            const std::vector<std::uint32_t>& degree) {
+                                            const std::vector<std::uint32_t>& degree,
+                                            bool packed) {
   const std::uint32_t maxDegree =
       degree.empty() ? 0 : *std::max_element(degree.begin(), degree.end());
   const unsigned vertexBits = BitsFor(degree.empty() ? 0 : degree.size() - 1);
-  if (2 * vertexBits + BitsFor(maxDegree) <= 64)
+  if (packed && 2 * vertexBits + BitsFor(maxDegree) <= 64)
     return GreedyStart<std::uint64_t>(edges, degree, PackedEdges{vertexBits});
   return GreedyStart<WideEdge>(edges, degree, WideEdges{});
 }

@@ -34,8 +34,11 @@ namespace flat {
 
 // Mate table of the extra greedy start: mate[v] is v's partner or
 // GraphView::null_vertex(). `degree[v]` counts v's edge ends in `edges`.
+// `packed` false forces the 12-byte layout that graphs too large for one
+// 64-bit word per listed edge use (for tests).
 std::vector<std::uint32_t> ExtraGreedyStart(const std::vector<std::pair<int, int>>& edges,
-                                            const std::vector<std::uint32_t>& degree);
+                                            const std::vector<std::uint32_t>& degree,
+                                            bool packed = true);
 
 // Augments `mate` (a matching of the view's graph) to a maximum matching as
 // Boost's matching() does after its start, verifier included.
