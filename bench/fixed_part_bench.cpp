@@ -16,7 +16,9 @@
 // with --literal also on Boost's adjacency list (about 200 bytes per
 // pair). Exits with 1 on any difference.
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,8 @@
 // Boost's matching verifier trips a false maybe-uninitialized report in
 // its odd-components counter when optimised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <boost/graph/max_cardinality_matching.hpp>
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-program-options-dev libboost-graph-dev
-          libgtest-dev libgmp-dev)
+          libgtest-dev libgmp-dev clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -3,7 +3,9 @@
 // be the same, before and after literal edits; and the lean start of
 // Edmonds' matching must equal Boost's extra greedy matching.
 
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <gtest/gtest.h>
 
