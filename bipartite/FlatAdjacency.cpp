@@ -20,7 +20,7 @@ std::shared_ptr<const FlatAdjacency> FlatAdjacency::FromEdges(
   return built;
 }
 
-std::shared_ptr<const FlatAdjacency> FlatAdjacency::Without(
+std::shared_ptr<FlatAdjacency> FlatAdjacency::Without(
     const std::vector<std::uint8_t>& removed) const {
   const std::size_t vertexCount = VertexCount();
   std::vector<std::uint64_t> offsets(offsets_.size(), 0);
@@ -37,5 +37,20 @@ std::shared_ptr<const FlatAdjacency> FlatAdjacency::Without(
     for (const std::int32_t* w = Begin(v); w != End(v); ++w)
       if (!removed[*w]) targets.push_back(*w);
   }
-  return std::make_shared<const FlatAdjacency>(std::move(offsets), std::move(targets));
+  return std::make_shared<FlatAdjacency>(std::move(offsets), std::move(targets));
+}
+
+void FlatAdjacency::RemoveInPlace(const std::vector<std::uint8_t>& removed) {
+  const std::size_t vertexCount = VertexCount();
+  std::uint64_t kept = 0;
+  std::uint64_t begin = 0;
+  for (std::size_t v = 0; v < vertexCount; ++v) {
+    const std::uint64_t end = offsets_[v + 1];
+    if (!removed[v])
+      for (std::uint64_t k = begin; k < end; ++k)
+        if (!removed[targets_[k]]) targets_[kept++] = targets_[k];
+    begin = end;
+    offsets_[v + 1] = kept;
+  }
+  targets_.resize(kept);
 }

@@ -31,7 +31,9 @@ class FlatAdjacency {
 
   // This graph without the edges of the vertices flagged in `removed` (one
   // flag per vertex); every other list keeps its order.
-  std::shared_ptr<const FlatAdjacency> Without(const std::vector<std::uint8_t>& removed) const;
+  std::shared_ptr<FlatAdjacency> Without(const std::vector<std::uint8_t>& removed) const;
+  // The same in place, in one pass, keeping the arrays' capacity.
+  void RemoveInPlace(const std::vector<std::uint8_t>& removed);
 
   std::size_t VertexCount() const { return offsets_.empty() ? 0 : offsets_.size() - 1; }
   std::size_t EntryCount() const { return targets_.size(); }

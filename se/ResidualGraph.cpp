@@ -33,3 +33,13 @@ ResidualGraph ResidualGraph::Without(const std::vector<std::uint8_t>& removed) c
   if (lists_) kept.lists_ = lists_->Without(removed);
   return kept;
 }
+
+void ResidualGraph::Drop(const std::vector<std::uint8_t>& removed) {
+  if (!lists_) return;
+  if (own_ && own_.use_count() == 2) {  // held here as own_ and lists_ only
+    own_->RemoveInPlace(removed);
+    return;
+  }
+  own_ = lists_->Without(removed);
+  lists_ = own_;
+}

@@ -44,6 +44,8 @@ class ResidualGraph {
   // flag per vertex); every other list keeps its order. A run drops its
   // decided vertices this way, as they are cleared in every node of a level.
   ResidualGraph Without(const std::vector<std::uint8_t>& removed) const;
+  // The same change made to this graph: in place when its lists are its own.
+  void Drop(const std::vector<std::uint8_t>& removed);
 
   bool IsBipartite() const { return bipartite_; }
   // 0 or 1; meaningful only when IsBipartite().
@@ -53,6 +55,7 @@ class ResidualGraph {
   void ColourSides();
 
   std::shared_ptr<const FlatAdjacency> lists_;
+  std::shared_ptr<FlatAdjacency> own_;  // lists_ when made by Drop, else null
   std::vector<std::uint8_t> side_;
   bool bipartite_ = true;
 };
