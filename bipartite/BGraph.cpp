@@ -120,7 +120,7 @@ std::size_t BGraph::Degree(unsigned int v) const {
 std::shared_ptr<const FlatAdjacency> BGraph::Adjacency() const {
   if (flat_) {
     if (!adjacency_)
-      adjacency_ = FlatAdjacency::FromEdges(static_cast<std::size_t>(numberOfVertices), edgeList);
+      adjacency_ = FlatAdjacency::FromEdges(degree_, edgeList);
     return adjacency_;
   }
   const std::size_t vertexCount = boost::num_vertices(adjacencyList);

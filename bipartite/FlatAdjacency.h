@@ -10,7 +10,7 @@
 // of a graph and the search engines share one instance.
 //
 // Cost: 4 bytes per edge end (8 per edge) plus 8 per vertex; O(V + E) time
-// to build, no other memory.
+// to build (two threads for a large split graph), no other memory.
 
 #include <cstdint>
 #include <memory>
@@ -24,6 +24,9 @@ class FlatAdjacency {
   // Every edge's ends must lie below `vertexCount`.
   static std::shared_ptr<const FlatAdjacency> FromEdges(
       std::size_t vertexCount, const std::vector<std::pair<int, int>>& edges);
+  // The same with the vertex degrees known (`degree.size()` vertices).
+  static std::shared_ptr<const FlatAdjacency> FromEdges(
+      const std::vector<std::uint32_t>& degree, const std::vector<std::pair<int, int>>& edges);
   // From the arrays themselves: `offsets` has V + 1 ascending entries from
   // 0 to targets.size().
   FlatAdjacency(std::vector<std::uint64_t> offsets, std::vector<std::int32_t> targets)

@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <new>
 #include <thread>
 
@@ -56,22 +58,60 @@ class PageBuffer {
   std::size_t released_ = 0;
 };
 
-// std::sort, with its first partition's two halves sorted on two threads.
-// libstdc++'s std::sort is one partition step, the same loop on both parts
-// (the right one recursively) and a final insertion pass; calling these very
-// steps gives the same moves, hence the same permutation, as std::sort
-// itself.
+// std::sort on two threads with the very same moves. libstdc++'s std::sort
+// is a loop that partitions a range, handles the right part recursively and
+// the left part in the loop, down to ranges of 16, then one insertion pass
+// over everything. Parts are independent once partitioned, so they are
+// handed to two threads as tasks (range and remaining depth): a large task
+// is partitioned and its halves go back on the list, a small one runs
+// libstdc++'s own loop. The result is that of std::sort itself.
 template <typename T, typename Less>
 void SortLikeStdSort(T* first, T* last, Less less) {
 #if defined(__GLIBCXX__)
   constexpr std::ptrdiff_t kParallelFrom = 1 << 20;
+  constexpr std::ptrdiff_t kSplitAbove = 1 << 18;
   if (last - first >= kParallelFrom && std::thread::hardware_concurrency() > 1) {
     const auto comp = __gnu_cxx::__ops::__iter_comp_iter(less);
-    const auto depth = std::__lg(last - first) * 2 - 1;
-    T* cut = std::__unguarded_partition_pivot(first, last, comp);
-    std::thread right([&] { std::__introsort_loop(cut, last, depth, comp); });
-    std::__introsort_loop(first, cut, depth, comp);
-    right.join();
+    struct Task {
+      T* first;
+      T* last;
+      long depth;
+    };
+    std::vector<Task> tasks{{first, last, static_cast<long>(std::__lg(last - first)) * 2}};
+    std::size_t running = 0;
+    std::mutex mutex;
+    std::condition_variable changed;
+    const auto work = [&] {
+      std::unique_lock<std::mutex> lock(mutex);
+      while (true) {
+        changed.wait(lock, [&] { return !tasks.empty() || running == 0; });
+        if (tasks.empty()) return;
+        // The largest task first: the two threads end at about the same time.
+        const auto largest = std::max_element(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) {
+          return a.last - a.first < b.last - b.first;
+        });
+        const Task task = *largest;
+        tasks.erase(largest);
+        ++running;
+        lock.unlock();
+        const bool split = task.last - task.first > kSplitAbove && task.depth > 0;
+        T* cut = nullptr;
+        if (split)
+          cut = std::__unguarded_partition_pivot(task.first, task.last, comp);
+        else
+          std::__introsort_loop(task.first, task.last, task.depth, comp);
+        lock.lock();
+        --running;
+        if (split) {
+          tasks.push_back({task.first, cut, task.depth - 1});
+          tasks.push_back({cut, task.last, task.depth - 1});
+        }
+        changed.notify_all();
+      }
+    };
+    std::thread helper(work);
+    work();
+    helper.join();
     std::__final_insertion_sort(first, last, comp);
     return;
   }

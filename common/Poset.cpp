@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <iostream>
+#include <thread>
 
 #include "common/TerminalIndex.h"
 
@@ -11,6 +12,9 @@ bool CanFollow(const Passage& before, const Passage& after) {
 }
 
 namespace {
+
+// Days from this size on make their pairs on two threads.
+constexpr std::uint32_t kTwoThreadsFrom = 4096;
 
 struct Timed {
   double time;
@@ -79,31 +83,63 @@ void Poset::CreatePoset(TimeTable& table) {
   const std::uint32_t n = static_cast<std::uint32_t>(passages.size());
   const Sweep sweep(passages);
 
-  // Pass 1: pairs per smaller position.
-  std::vector<std::uint64_t> start(static_cast<std::size_t>(n) + 1, 0);
-  for (std::uint32_t q = 0; q < n; ++q) {
-    const auto before = sweep.Before(passages[q], q);
-    for (const Timed* e = before.first; e != before.second; ++e)
-      if (e->position < q) ++start[e->position + 1];
-    const auto after = sweep.After(passages[q], q);
-    for (const Timed* e = after.first; e != after.second; ++e)
-      if (e->position < q) ++start[e->position + 1];
-  }
-  for (std::uint32_t p = 0; p < n; ++p) start[p + 1] += start[p];
+  // The larger positions are split into a lower and an upper half, walked
+  // by two threads on large days. A bucket takes the pairs of the lower
+  // half first, then those of the upper half: still in order of the larger
+  // position.
+  const std::uint32_t middle = n / 2;
+  const bool twoThreads = n >= kTwoThreadsFrom && std::thread::hardware_concurrency() > 1;
+  const auto inHalves = [&](const auto& walk) {
+    if (twoThreads) {
+      std::thread upper([&] { walk(1, middle, n); });
+      walk(0, 0, middle);
+      upper.join();
+    } else {
+      walk(0, 0, middle);
+      walk(1, middle, n);
+    }
+  };
 
-  // Pass 2: the same walk writes each pair into its bucket.
+  // Pass 1: each half's pairs per smaller position.
+  std::vector<std::uint64_t> cursors[2] = {std::vector<std::uint64_t>(n, 0),
+                                           std::vector<std::uint64_t>(n, 0)};
+  inHalves([&](int half, std::uint32_t from, std::uint32_t to) {
+    std::vector<std::uint64_t>& count = cursors[half];
+    for (std::uint32_t q = from; q < to; ++q) {
+      const auto before = sweep.Before(passages[q], q);
+      for (const Timed* e = before.first; e != before.second; ++e)
+        if (e->position < q) ++count[e->position];
+      const auto after = sweep.After(passages[q], q);
+      for (const Timed* e = after.first; e != after.second; ++e)
+        if (e->position < q) ++count[e->position];
+    }
+  });
+  // The counts become the places where each half's pairs of a bucket go.
   const std::size_t first = pairs.size();
-  pairs.resize(first + start[n]);
-  std::pair<std::uint32_t, std::uint32_t>* out = pairs.data() + first;
-  for (std::uint32_t q = 0; q < n; ++q) {
-    const std::uint32_t qId = passages[q].id;
-    const auto before = sweep.Before(passages[q], q);
-    for (const Timed* e = before.first; e != before.second; ++e)
-      if (e->position < q) out[start[e->position]++] = {passages[e->position].id, qId};
-    const auto after = sweep.After(passages[q], q);
-    for (const Timed* e = after.first; e != after.second; ++e)
-      if (e->position < q) out[start[e->position]++] = {qId, passages[e->position].id};
+  std::uint64_t total = first;
+  for (std::uint32_t p = 0; p < n; ++p) {
+    const std::uint64_t lower = cursors[0][p];
+    const std::uint64_t upper = cursors[1][p];
+    cursors[0][p] = total;
+    cursors[1][p] = total + lower;
+    total += lower + upper;
   }
+  pairs.resize(total);
+
+  // Pass 2: the same walks write each pair into its place.
+  std::pair<std::uint32_t, std::uint32_t>* out = pairs.data();
+  inHalves([&](int half, std::uint32_t from, std::uint32_t to) {
+    std::vector<std::uint64_t>& next = cursors[half];
+    for (std::uint32_t q = from; q < to; ++q) {
+      const std::uint32_t qId = passages[q].id;
+      const auto before = sweep.Before(passages[q], q);
+      for (const Timed* e = before.first; e != before.second; ++e)
+        if (e->position < q) out[next[e->position]++] = {passages[e->position].id, qId};
+      const auto after = sweep.After(passages[q], q);
+      for (const Timed* e = after.first; e != after.second; ++e)
+        if (e->position < q) out[next[e->position]++] = {qId, passages[e->position].id};
+    }
+  });
 }
 
 void Poset::CreatePosetByPairTest(TimeTable& table) {

@@ -14,8 +14,9 @@
 // a prefix of the arrivals sorted by time or a suffix of the departures
 // sorted by time. Positions are taken in ascending order; each one's partners
 // of smaller position go to their buckets, so each bucket fills in the order
-// of the larger position. Cost: O(n log n + pairs) time; the pairs (8 bytes
-// each) plus O(n) memory.
+// of the larger position (two threads on large days, each walking half of
+// the positions). Cost: O(n log n + pairs) time; the pairs (8 bytes each)
+// plus O(n) memory.
 
 #include <cstdint>
 #include <utility>

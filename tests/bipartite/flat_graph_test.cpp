@@ -133,3 +133,25 @@ TEST(FlatMatchingStart, EqualsBoostsExtraGreedyMatchingOnALargeGraph) {
   for (int e = 0; e < 600000; ++e) edges.emplace_back(side(random), left + side(random) % 1500);
   ExpectSameStart(2 * left, edges);
 }
+
+TEST(FlatAdjacency, ListsKeepEdgeOrderOnALargeSplitGraph) {
+  // Large enough for the two-thread fill; a general graph takes the
+  // one-pass fill.
+  std::mt19937 random(4);
+  for (bool split : {true, false}) {
+    const int half = 3000;
+    std::uniform_int_distribution<int> side(0, half - 1);
+    std::vector<std::pair<int, int>> edges;
+    for (int e = 0; e < (1 << 20) + 5; ++e)
+      edges.emplace_back(side(random), split ? half + side(random) : side(random) * 2 % half);
+    std::vector<std::vector<std::int32_t>> lists(2 * half);
+    for (const auto& edge : edges) {
+      lists[edge.first].push_back(edge.second);
+      lists[edge.second].push_back(edge.first);
+    }
+    const auto built = FlatAdjacency::FromEdges(2 * half, edges);
+    ASSERT_EQ(built->EntryCount(), 2 * edges.size());
+    for (std::size_t v = 0; v < lists.size(); ++v)
+      ASSERT_EQ(std::vector<std::int32_t>(built->Begin(v), built->End(v)), lists[v]) << v;
+  }
+}

@@ -33,8 +33,10 @@ BGraph GraphFromPairs(std::uint32_t n,
   return GraphFromPairs(ids, pairs);
 }
 
-TimeTable RandomHostileDay(std::mt19937& random, std::size_t maxPassages) {
-  const std::size_t n = std::uniform_int_distribution<std::size_t>(0, maxPassages)(random);
+TimeTable RandomHostileDay(std::mt19937& random, std::size_t maxPassages,
+                           std::size_t minPassages) {
+  const std::size_t n =
+      std::uniform_int_distribution<std::size_t>(minPassages, maxPassages)(random);
   const std::uint32_t terminals = std::uniform_int_distribution<std::uint32_t>(1, 4)(random);
   const bool repeatNumbers = std::bernoulli_distribution(0.3)(random);
   const double nan = std::numeric_limits<double>::quiet_NaN();

@@ -26,5 +26,6 @@ BGraph GraphFromPairs(std::uint32_t n,
 // A random day built to hit the corners of the precedence relation: few
 // terminals, times from a small set (equal times, -0, NaN, infinity),
 // overnight passages, round trips back to their own terminal, and now and
-// then repeated passage numbers. Up to `maxPassages` passages.
-TimeTable RandomHostileDay(std::mt19937& random, std::size_t maxPassages);
+// then repeated passage numbers. From `minPassages` to `maxPassages` passages.
+TimeTable RandomHostileDay(std::mt19937& random, std::size_t maxPassages,
+                           std::size_t minPassages = 0);
