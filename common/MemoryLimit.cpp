@@ -13,7 +13,7 @@ namespace memory {
 
 namespace {
 
-constexpr std::uint64_t kBytesPerPair = 32;
+constexpr std::uint64_t kBytesPerPair = 28;
 constexpr std::uint64_t kBytesPerPassage = 400;
 
 }  // namespace

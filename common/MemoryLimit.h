@@ -5,11 +5,12 @@
 //
 // The number of precedence pairs follows from the terminal boards in
 // O(n log n) (Poset::CountPairs); the graph's peak memory is then known
-// before it is built: the pairs (8 bytes each) while the graph takes them
-// over, the graph's edge list (8), and at the first maximum matching either
-// the matching's sort array (16) or the neighbour lists (8) with the search
-// engine's working copy (8), plus a few hundred bytes per passage for the
-// maps and tables. A run whose graph would need more than the limit stops
+// before it is built. Per pair: the graph's edge list (8 bytes) all along,
+// plus at most 16 at a time: the pairs while the graph takes them over (8),
+// the first matching's sort arrays (16), or the neighbour lists (8) with
+// the search engine's working copy (8). The estimate adds 4 bytes per pair
+// for the matching's search lists and a few hundred bytes per passage for
+// the maps and tables. A run whose graph would need more than the limit stops
 // before building it, with one line that names the pairs, the memory and
 // the option that raises the limit.
 //

@@ -77,7 +77,7 @@ TEST(HostileInput, GraphBeyondTheLimitIsRefusedBeforeItIsBuilt) {
   for (Runner run : kBoth) {
     const std::string report = dir.File("report.xml");
     const ProgramResult refused =
-        run({"--timetable", table, "--N", "1", "--max_memory", "64M", "--outpath", report});
+        run({"--timetable", table, "--N", "1", "--max_memory", "32M", "--outpath", report});
     EXPECT_EQ(refused.status, 1);
     const std::vector<std::string> lines = SplitLines(refused.out);
     ASSERT_EQ(lines.size(), 1u) << refused.out;
@@ -85,7 +85,7 @@ TEST(HostileInput, GraphBeyondTheLimitIsRefusedBeforeItIsBuilt) {
                             "about "),
               0u)
         << lines[0];
-    EXPECT_NE(lines[0].find("more than the limit of 64 MB; raise the limit with --max_memory"),
+    EXPECT_NE(lines[0].find("more than the limit of 32 MB; raise the limit with --max_memory"),
               std::string::npos)
         << lines[0];
     EXPECT_FALSE(FileExists(report));
@@ -117,11 +117,11 @@ TEST(HostileInput, ExactCountWithoutRunsNeedsNoGraph) {
   // not; 3000 passages need 1500 chains.
   const std::string board = dir.Write("board.csv", CompleteBoard(3000));
   const ProgramResult counted =
-      RunQuorlin({"--timetable", board, "--N", "0", "--exact", "--max_memory", "64M"});
+      RunQuorlin({"--timetable", board, "--N", "0", "--exact", "--max_memory", "32M"});
   EXPECT_EQ(counted.status, 0) << counted.out;
   EXPECT_EQ(Line(SplitLines(counted.out), "optimal number of chains"),
             "optimal number of chains = 1500");
-  EXPECT_EQ(RunQuorlin({"--timetable", board, "--N", "1", "--exact", "--max_memory", "64M"}).status,
+  EXPECT_EQ(RunQuorlin({"--timetable", board, "--N", "1", "--exact", "--max_memory", "32M"}).status,
             1);
 }
 
