@@ -46,7 +46,8 @@ double StatusMiB(const char* key) {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind(key, 0) == 0) return std::strtod(line.c_str() + std::string(key).size(), nullptr) / 1024.0;
+    if (line.rfind(key, 0) == 0)
+      return std::strtod(line.c_str() + std::string(key).size(), nullptr) / 1024.0;
   }
   return 0.0;
 }
@@ -176,7 +177,8 @@ int main(int argc, char* argv[]) {
       char* end = nullptr;
       const unsigned long long value = std::strtoull(arg.c_str(), &end, 10);
       if (arg.empty() || *end != '\0' || value == 0) {
-        std::cout << "Usage: fixed_part_bench [--reference] [--compare] [--literal] [<passages> ...]"
+        std::cout << "Usage: fixed_part_bench [--reference] [--compare] [--literal] "
+                     "[<passages> ...]"
                   << std::endl;
         return 1;
       }

@@ -87,9 +87,10 @@ void SortLikeStdSort(T* first, T* last, Less less) {
         changed.wait(lock, [&] { return !tasks.empty() || running == 0; });
         if (tasks.empty()) return;
         // The largest task first: the two threads end at about the same time.
-        const auto largest = std::max_element(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) {
-          return a.last - a.first < b.last - b.first;
-        });
+        const auto largest =
+            std::max_element(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) {
+              return a.last - a.first < b.last - b.first;
+            });
         const Task task = *largest;
         tasks.erase(largest);
         ++running;
@@ -129,7 +130,8 @@ struct PackedEdges {
   }
   std::uint64_t Key(std::uint64_t word) const { return word >> (2 * vertexBits); }
   std::uint32_t First(std::uint64_t word) const {
-    return static_cast<std::uint32_t>((word >> vertexBits) & ((std::uint64_t{1} << vertexBits) - 1));
+    const std::uint64_t mask = (std::uint64_t{1} << vertexBits) - 1;
+    return static_cast<std::uint32_t>((word >> vertexBits) & mask);
   }
   std::uint32_t Second(std::uint64_t word) const {
     return static_cast<std::uint32_t>(word & ((std::uint64_t{1} << vertexBits) - 1));

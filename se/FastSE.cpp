@@ -62,7 +62,8 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
   const auto markGone = [&](int x) {
     if (gone[x]) return;
     gone[x] = 1;
-    deadEntries += 2 * static_cast<std::size_t>(walked.NeighboursEnd(x) - walked.NeighboursBegin(x));
+    deadEntries +=
+        2 * static_cast<std::size_t>(walked.NeighboursEnd(x) - walked.NeighboursBegin(x));
   };
   constexpr std::size_t kMostNodesForPartners = 8;
 
@@ -95,8 +96,10 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
         for (const residual::State& node : level) {
           if (node[v] > residual::kPartnerBase) continue;
           const int partner = residual::PartnerOf(node[v]);
-          const bool everywhere = std::all_of(level.begin(), level.end(),
-              [partner](const residual::State& other) { return residual::IsCleared(other[partner]); });
+          const bool everywhere =
+              std::all_of(level.begin(), level.end(), [partner](const residual::State& other) {
+                return residual::IsCleared(other[partner]);
+              });
           if (everywhere) markGone(partner);
         }
       }

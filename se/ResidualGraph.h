@@ -37,8 +37,12 @@ class ResidualGraph {
   int VertexCount() const { return lists_ ? static_cast<int>(lists_->VertexCount()) : 0; }
   std::size_t EdgeEntryCount() const { return lists_ ? lists_->EntryCount() : 0; }
 
-  const std::int32_t* NeighboursBegin(int v) const { return lists_->Begin(static_cast<std::size_t>(v)); }
-  const std::int32_t* NeighboursEnd(int v) const { return lists_->End(static_cast<std::size_t>(v)); }
+  const std::int32_t* NeighboursBegin(int v) const {
+    return lists_->Begin(static_cast<std::size_t>(v));
+  }
+  const std::int32_t* NeighboursEnd(int v) const {
+    return lists_->End(static_cast<std::size_t>(v));
+  }
 
   // This graph without the edges of the vertices marked in `removed` (one
   // flag per vertex); every other list keeps its order. A run drops its

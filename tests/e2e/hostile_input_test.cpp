@@ -60,9 +60,8 @@ TEST(HostileInput, BadPathsGiveOneLineAndStatusOne) {
     const ProgramResult directory = run({"--timetable", dir.Path(), "--N", "1"});
     EXPECT_EQ(directory.status, 1);
     EXPECT_EQ(directory.out, "Error in timetable file " + dir.Path() + ": it is a directory\n");
-    const ProgramResult binary =
-        run({"--timetable", dir.Write("b.csv", std::string("h,\n\0\xff,\x01,2,3,4\n-9\x02,1,1,1,1\n", 24)),
-             "--N", "1"});
+    const std::string bytes("h,\n\0\xff,\x01,2,3,4\n-9\x02,1,1,1,1\n", 24);
+    const ProgramResult binary = run({"--timetable", dir.Write("b.csv", bytes), "--N", "1"});
     EXPECT_EQ(binary.status, 1);
     EXPECT_EQ(binary.out, "Error in timetable file " + dir.File("b.csv") +
                               ", line 3: field 1 (passage number) \"-9\\x02\" is not an integer "
@@ -132,7 +131,8 @@ TEST(HostileInput, RepeatedNumbersAndManyLinesGetResults) {
     repeated += std::to_string(1 + k % 3) + "," + std::to_string(1 + k % 4) + "," +
                 std::to_string(1 + (k + 1) % 4) + "," + std::to_string(k % 24) + ",23\n";
   const std::string table = dir.Write("repeated.csv", repeated);
-  const ProgramResult quorlin = RunQuorlin({"--timetable", table, "--N", "1", "--exact", "--seed", "1"});
+  const ProgramResult quorlin =
+      RunQuorlin({"--timetable", table, "--N", "1", "--exact", "--seed", "1"});
   EXPECT_EQ(quorlin.status, 0) << quorlin.out;
   EXPECT_NE(quorlin.out.find("unavailable (duplicate passage numbers)"), std::string::npos);
   EXPECT_EQ(RunParvel({"--timetable", table, "--N", "5", "--seed", "1"}).status, 0);
