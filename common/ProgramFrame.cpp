@@ -106,26 +106,30 @@ std::string SerializeReport(const boost::property_tree::ptree& report) {
 namespace {
 
 // Writes `text` to `path`; false when it could not be written whole.
-bool WriteWhole(const std::string& path, const std::string& text) {
+// `opened` tells whether the file was opened (and so created or emptied).
+bool WriteWhole(const std::string& path, const std::string& text, bool& opened) {
   std::ofstream file(path, std::ios::out | std::ios::trunc);
+  opened = file.is_open();
   file << text;
   file.close();
-  return static_cast<bool>(file);
+  return opened && static_cast<bool>(file);
 }
 
 // A regular file (or a new one) gets the report under a temporary name,
 // renamed when complete, so that a failed write never leaves a cut report
-// under the asked name. Anything else (a device such as /dev/null, a pipe)
-// is written in place, as renaming onto it would replace it.
+// under the asked name. Anything else (a device such as /dev/null, a pipe, a
+// symbolic link) is written in place, as renaming onto it would replace it.
 bool SaveReport(const std::string& outpath, const std::string& text) {
+  bool opened = false;
   struct stat status {};
-  if (::stat(outpath.c_str(), &status) == 0) {
-    if (!S_ISREG(status.st_mode)) return WriteWhole(outpath, text);
+  if (::lstat(outpath.c_str(), &status) == 0) {
+    if (!S_ISREG(status.st_mode)) return WriteWhole(outpath, text, opened);
     if (::access(outpath.c_str(), W_OK) != 0) return false;
   }
   const std::string partial = outpath + ".partial";
-  if (WriteWhole(partial, text) && std::rename(partial.c_str(), outpath.c_str()) == 0) return true;
-  std::remove(partial.c_str());
+  if (WriteWhole(partial, text, opened) && std::rename(partial.c_str(), outpath.c_str()) == 0)
+    return true;
+  if (opened) std::remove(partial.c_str());
   return false;
 }
 

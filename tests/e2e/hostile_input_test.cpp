@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -162,7 +164,17 @@ TEST(HostileInput, ReportIsRenamedIntoPlaceOnlyWhenWhole) {
               std::string::npos);
     EXPECT_FALSE(FileExists(unwritable + ".partial"));
 
-    // A device is written in place, never replaced.
+    // A symbolic link is written through, a device in place: neither is replaced.
+    const std::string target = dir.File("target.xml");
+    const std::string link = dir.File("link.xml");
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    EXPECT_EQ(run({"--timetable", kDayTable, "--N", "2", "--outpath", link}).status, 0);
+    struct stat linkStatus {};
+    ASSERT_EQ(lstat(link.c_str(), &linkStatus), 0);
+    EXPECT_TRUE(S_ISLNK(linkStatus.st_mode));
+    EXPECT_EQ(ReadFile(target).rfind("<?xml", 0), 0u);
+    std::remove(link.c_str());
+    std::remove(target.c_str());
     EXPECT_EQ(run({"--timetable", kDayTable, "--N", "2", "--outpath", "/dev/null"}).status, 0);
     struct stat status {};
     ASSERT_EQ(stat("/dev/null", &status), 0);
