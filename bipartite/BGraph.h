@@ -2,17 +2,32 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
 #include <boost/graph/adjacency_list.hpp>
 
+#include "bipartite/FlatAdjacency.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
 
 // Split bipartite graph of the precedence order. The passage at position i
 // has left vertex i and right vertex n + i; a pair (a, b) of the poset is the
 // edge from a's left vertex to b's right vertex.
+//
+// Two representations of the same graph. `InitGraphFromPoset` builds the
+// flat one: `edgeList` in poset order, the vertex degrees, and neighbour
+// lists as flat arrays (FlatAdjacency, built on first use and shared by
+// copies), about 16 bytes per edge. Boost's adjacency list (`adjacencyList`,
+// some 200 bytes per edge) stays empty until an operation that edits the
+// graph (AddEdge, RemoveVertex, ClearVertexEdges) or `MakeLiteral` asks for
+// it; it is then built by add_edge over `edgeList` in order, exactly as the
+// poset would have built it, and from then on the graph is literal: every
+// operation reads and edits the adjacency list as before. A default graph is
+// literal (empty). Every read gives the same answer in both representations:
+// vertex and neighbour lists, degrees, edge list, maximum matching (see
+// FlatMatching.h) and decompositions.
 class BGraph {
  public:
   using Graph = boost::adjacency_list<boost::vecS, boost::vecS, boost::undirectedS>;
@@ -36,6 +51,8 @@ class BGraph {
   ~BGraph() = default;
 
   void InitGraphFromPoset(TimeTable& table, Poset& poset);
+  // The same graph built literally, one add_edge per pair: the reference.
+  void InitLiteralGraphFromPoset(TimeTable& table, Poset& poset);
 
   void AddEdge(unsigned int u, unsigned int v);
   void RemoveVertex(unsigned int v);
@@ -46,6 +63,18 @@ class BGraph {
   void PrintGraph() const;
   std::vector<std::pair<int, int>> GetEgeList() const;
 
+  // Builds Boost's adjacency list from the flat graph (nothing when the
+  // graph is literal already).
+  void MakeLiteral();
+  bool IsLiteral() const { return !flat_; }
+  std::size_t VertexCount() const;
+  std::size_t EdgeCount() const;
+  std::size_t Degree(unsigned int v) const;
+  // The neighbour lists as flat arrays, in GetAdjacentVertices order: the
+  // graph's own (shared) when flat, a snapshot of the adjacency list when
+  // literal.
+  std::shared_ptr<const FlatAdjacency> Adjacency() const;
+
   // Maximum matching and chain decompositions.
   unsigned int GetCardinalityOfMaxMatching() const;
   Matching GetMaxMatching() const;
@@ -53,6 +82,11 @@ class BGraph {
   Decomposition GetDillworthDecompositionFromMatching(Matching& matching) const;
 
  private:
+  bool flat_ = false;
+  std::vector<std::uint32_t> degree_;                          // flat only
+  mutable std::shared_ptr<const FlatAdjacency> adjacency_;     // flat only, on first use
+
+  void SetVertexMaps(const TimeTable& table);
   // Pairs (v, mate[v]) of a maximum matching, for every matched v < mate[v].
   Matching ComputeMaxMatchingPairs() const;
 };

@@ -1,18 +1,34 @@
 // Boost's matching verifier trips a false maybe-uninitialized report in
 // its odd-components counter when optimised.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <boost/graph/max_cardinality_matching.hpp>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/FlatMatching.h"
 
 BGraph::Matching BGraph::ComputeMaxMatchingPairs() const {
+  Matching pairs;
+  if (flat_) {
+    // The start first: its sort array is freed before the neighbour lists
+    // are built (on the first matching of a graph).
+    std::vector<std::uint32_t> mate = flat::ExtraGreedyStart(edgeList, degree_);
+    const std::shared_ptr<const FlatAdjacency> lists = Adjacency();
+    flat::AugmentToMaximum(flat::GraphView(*lists, &edgeList), mate);
+    const std::uint32_t none = flat::GraphView::null_vertex();
+    for (std::size_t v = 0; v < mate.size(); ++v) {
+      if (mate[v] != none && v < mate[v])
+        pairs.emplace_back(static_cast<int>(v), static_cast<int>(mate[v]));
+    }
+    return pairs;
+  }
   using Vertex = boost::graph_traits<Graph>::vertex_descriptor;
   const std::size_t vertexCount = boost::num_vertices(adjacencyList);
   std::vector<Vertex> mate(vertexCount, 0);
   boost::checked_edmonds_maximum_cardinality_matching(adjacencyList, mate.data());
   const Vertex none = boost::graph_traits<Graph>::null_vertex();
-  Matching pairs;
   for (std::size_t v = 0; v < vertexCount; ++v) {
     if (mate[v] != none && v < mate[v])
       pairs.emplace_back(static_cast<int>(v), static_cast<int>(mate[v]));

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
+
+#include "common/TerminalIndex.h"
 
 namespace {
 
@@ -30,16 +31,18 @@ bool SweepsBefore(const Column& a, const Column& b) {
   return a.roundTrip && a.arrival > b.arrival;
 }
 
-std::map<std::uint32_t, BoardInput> GroupByTerminal(const std::vector<Passage>& passages) {
-  std::map<std::uint32_t, BoardInput> inputs;
-  for (const Passage& p : passages) {
-    BoardInput& arrivingAt = inputs[p.destination];
-    ++arrivingAt.rows;
-    if (!std::isnan(p.arrival)) arrivingAt.arrivals.push_back(p.arrival);
-    const bool roundTrip = p.origin == p.destination && p.arrival <= p.departure;
-    inputs[p.origin].columns.push_back(Column{p.departure, roundTrip, p.arrival});
+BoardInput InputOf(const TerminalGroup& group, const std::vector<Passage>& passages) {
+  BoardInput input;
+  input.rows = group.arriving.size();
+  for (std::uint32_t p : group.arriving)
+    if (!std::isnan(passages[p].arrival)) input.arrivals.push_back(passages[p].arrival);
+  for (std::uint32_t p : group.departing) {
+    const Passage& passage = passages[p];
+    const bool roundTrip =
+        passage.origin == passage.destination && passage.arrival <= passage.departure;
+    input.columns.push_back(Column{passage.departure, roundTrip, passage.arrival});
   }
-  return inputs;
+  return input;
 }
 
 TerminalBoard MakeBoard(std::uint32_t terminal, BoardInput& input) {
@@ -98,10 +101,12 @@ std::size_t TerminalBoard::MaxPendingAtOnce() const {
 }
 
 std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages) {
-  std::map<std::uint32_t, BoardInput> inputs = GroupByTerminal(passages);
+  const std::vector<TerminalGroup> groups = GroupByTerminal(passages);
   std::vector<TerminalBoard> boards;
-  boards.reserve(inputs.size());
-  for (auto& [terminal, input] : inputs) boards.push_back(MakeBoard(terminal, input));
+  boards.reserve(groups.size());
+  for (const TerminalGroup& group : groups) {
+    BoardInput input = InputOf(group, passages);
+    boards.push_back(MakeBoard(group.terminal, input));
+  }
   return boards;
 }
-

@@ -1,6 +1,10 @@
 #include "common/ProgramFrame.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -135,27 +139,47 @@ std::string SerializeReport(const boost::property_tree::ptree& report) {
   return text.str();
 }
 
-bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text) {
-  std::ofstream file(path, std::ios::out | std::ios::trunc | std::ios::binary);
+namespace {
+
+// Writes `text` to `path`; false when it could not be written whole.
+// `opened` tells whether the file was opened (and so created or emptied).
+bool WriteWhole(const std::string& path, const std::string& text, bool& opened) {
+  std::ofstream file(path, std::ios::out | std::ios::trunc);
+  opened = file.is_open();
   file << text;
   file.close();
-  if (file) return true;
+  return opened && static_cast<bool>(file);
+}
+
+// A regular file (or a new one) gets the report under a temporary name,
+// renamed when complete, so that a failed write never leaves a cut report
+// under the asked name. Anything else (a device such as /dev/null, a pipe, a
+// symbolic link) is written in place, as renaming onto it would replace it.
+bool SaveWhole(const std::string& outpath, const std::string& text) {
+  bool opened = false;
+  struct stat status {};
+  if (::lstat(outpath.c_str(), &status) == 0) {
+    if (!S_ISREG(status.st_mode)) return WriteWhole(outpath, text, opened);
+    if (::access(outpath.c_str(), W_OK) != 0) return false;
+  }
+  const std::string partial = outpath + ".partial";
+  if (WriteWhole(partial, text, opened) && std::rename(partial.c_str(), outpath.c_str()) == 0)
+    return true;
+  if (opened) std::remove(partial.c_str());
+  return false;
+}
+
+}  // namespace
+
+bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text) {
+  if (SaveWhole(path, text)) return true;
   std::cout << "Cannot write the " << what << " file " << path << std::endl;
   return false;
 }
 
 int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
               double elapsedSeconds) {
-  if (!outpath.empty()) {
-    const std::string text = SerializeReport(report);
-    std::ofstream file(outpath, std::ios::out | std::ios::trunc);
-    file << text;
-    file.close();
-    if (!file) {
-      std::cout << "Cannot write the report file " << outpath << std::endl;
-      return 1;
-    }
-  }
+  if (!outpath.empty() && !SaveOutputFile("report", outpath, SerializeReport(report))) return 1;
   std::cout << "Run time: " << elapsedSeconds << " sec." << std::endl;
   return 0;
 }

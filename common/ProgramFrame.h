@@ -55,11 +55,14 @@ double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
 // The report as written: XML declaration line, then the tree on one line.
 std::string SerializeReport(const boost::property_tree::ptree& report);
 
-// Writes `text` to `path` as a whole. When that fails, prints
+// Writes `text` to `path` as a whole: a regular file (or a new one) under
+// "<path>.partial", renamed when whole, so that a failed write never leaves a
+// cut file under the asked name. When that fails, prints
 // "Cannot write the <what> file <path>" and returns false.
 bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text);
 
-// Saves the report to `outpath` (nothing when it is empty) and prints the run
+// Saves the report to `outpath` (nothing when it is empty; as SaveOutputFile
+// does) and prints the run
 // time line. Returns the exit status: 1 when a named report could not be
 // written, 0 otherwise.
 int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,

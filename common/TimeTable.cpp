@@ -1,5 +1,8 @@
 #include "common/TimeTable.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -10,68 +13,125 @@ namespace {
 constexpr std::size_t kFieldsPerPassage = 5;
 const char* const kFieldNames[kFieldsPerPassage] = {"passage number", "origin", "destination",
                                                      "departure", "arrival"};
+constexpr std::size_t kQuotedFieldLength = 80;
 
-[[noreturn]] void FailOnLine(const std::string& fileName, std::size_t lineNumber,
-                             const std::string& problem) {
-  std::cout << "Error in timetable file " << fileName << ", line " << lineNumber << ": "
-            << problem << std::endl;
-  std::exit(1);
+// A field as it is quoted in a message: control bytes as \xNN, and a long
+// field cut after kQuotedFieldLength bytes, so that hostile input still
+// gives one readable line.
+std::string Quoted(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string quoted;
+  const std::size_t shown = std::min(text.size(), kQuotedFieldLength);
+  for (std::size_t i = 0; i < shown; ++i) {
+    const unsigned char byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x20 || byte == 0x7f) {
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 15];
+    } else {
+      quoted += static_cast<char>(byte);
+    }
+  }
+  if (shown < text.size()) quoted += "...";
+  return quoted;
+}
+
+// The message of a malformed line, as printed.
+std::string LineError(const std::string& fileName, std::size_t lineNumber,
+                      const std::string& problem) {
+  return "Error in timetable file " + fileName + ", line " + std::to_string(lineNumber) + ": " +
+         problem + "\n";
 }
 
 // Reads an integer field: strtod, then truncation toward zero, which must
 // land in the unsigned 32-bit range.
-std::uint32_t ParseUnsignedField(const std::string& text, const std::string& fileName,
-                                 std::size_t lineNumber, std::size_t field) {
+bool ParseUnsignedField(const std::string& text, const std::string& fileName,
+                        std::size_t lineNumber, std::size_t field, std::uint32_t& result,
+                        std::string& error) {
   const double value = std::trunc(std::strtod(text.c_str(), nullptr));
   if (!(value >= 0.0 && value <= 4294967295.0)) {
-    FailOnLine(fileName, lineNumber,
-               std::string("field ") + std::to_string(field + 1) + " (" + kFieldNames[field] +
-                   ") \"" + text + "\" is not an integer in 0..4294967295");
+    error = LineError(fileName, lineNumber,
+                      std::string("field ") + std::to_string(field + 1) + " (" +
+                          kFieldNames[field] + ") \"" + Quoted(text) +
+                          "\" is not an integer in 0..4294967295");
+    return false;
   }
-  return static_cast<std::uint32_t>(value);
+  result = static_cast<std::uint32_t>(value);
+  return true;
 }
 
-Passage ParsePassage(const std::vector<std::string>& fields, const std::string& fileName,
-                     std::size_t lineNumber) {
+bool ParsePassage(const std::vector<std::string>& fields, const std::string& fileName,
+                  std::size_t lineNumber, Passage& passage, std::string& error) {
   if (fields.size() < kFieldsPerPassage) {
-    FailOnLine(fileName, lineNumber,
-               "expected at least 5 comma-separated fields, found " +
-                   std::to_string(fields.size()));
+    error = LineError(fileName, lineNumber,
+                      "expected at least 5 comma-separated fields, found " +
+                          std::to_string(fields.size()));
+    return false;
   }
-  Passage passage;
-  passage.id = ParseUnsignedField(fields[0], fileName, lineNumber, 0);
-  passage.origin = ParseUnsignedField(fields[1], fileName, lineNumber, 1);
-  passage.destination = ParseUnsignedField(fields[2], fileName, lineNumber, 2);
+  if (!ParseUnsignedField(fields[0], fileName, lineNumber, 0, passage.id, error) ||
+      !ParseUnsignedField(fields[1], fileName, lineNumber, 1, passage.origin, error) ||
+      !ParseUnsignedField(fields[2], fileName, lineNumber, 2, passage.destination, error))
+    return false;
   passage.departure = std::strtod(fields[3].c_str(), nullptr);
   passage.arrival = std::strtod(fields[4].c_str(), nullptr);
-  return passage;
+  return true;
 }
 
 }  // namespace
 
 void TimeTable::LoadInstance(std::string fileName) {
-  std::ifstream file(fileName);
-  if (!file.is_open()) {
-    std::cout << "Error in openening file \n" << std::flush;
+  std::string error;
+  if (!Load(fileName, error)) {
+    std::cout << error << std::flush;
     std::exit(1);
   }
+}
+
+bool TimeTable::Load(const std::string& fileName, std::string& error) {
+  // A directory opens as a stream that reads nothing; it must not pass for
+  // an empty timetable.
+  struct stat status {};
+  if (::stat(fileName.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+    error = "Error in timetable file " + fileName + ": it is a directory\n";
+    return false;
+  }
+  std::ifstream file(fileName);
+  if (!file.is_open()) {
+    error = "Error in openening file \n";
+    return false;
+  }
+  return LoadFromStream(file, fileName, error);
+}
+
+bool TimeTable::LoadFromStream(std::istream& in, const std::string& fileName, std::string& error) {
   bool headerSeen = false;
-  std::uint32_t position = 0;
   std::size_t lineNumber = 0;
   std::string line;
-  while (std::getline(file, line)) {
+  std::vector<std::string> fields;
+  while (std::getline(in, line)) {
     ++lineNumber;
-    std::vector<std::string> fields;
+    fields.clear();
     split(line, ',', fields);
     if (fields.empty()) continue;
     if (!headerSeen) {
       headerSeen = true;
       continue;
     }
-    passages.push_back(ParsePassage(fields, fileName, lineNumber));
-    positionById[passages.back().id] = position;
-    ++position;
+    // Positions and vertex numbers are 32-bit.
+    if (passages.size() >= 0x7FFFFFFFu) {
+      error = LineError(fileName, lineNumber, "more than 2147483647 passages");
+      return false;
+    }
+    Passage passage;
+    if (!ParsePassage(fields, fileName, lineNumber, passage, error)) return false;
+    positionById[passage.id] = static_cast<std::uint32_t>(passages.size());
+    passages.push_back(passage);
   }
+  if (in.bad()) {
+    error = LineError(fileName, lineNumber + 1, "the file cannot be read");
+    return false;
+  }
+  return true;
 }
 
 void TimeTable::split(const std::string& line, char separator, std::vector<std::string>& pieces) {

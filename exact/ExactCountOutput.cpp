@@ -51,7 +51,7 @@ std::string ExponentNotation(const std::string& digits) {
 
 ExactCount ComputeExactCount(TimeTable& table, BGraph& graph) {
   ExactCount result = CountMinimumDecompositions(table);
-  if (result.available && boost::num_edges(graph.adjacencyList) != result.cells) {
+  if (result.available && graph.EdgeCount() != result.cells) {
     result = ExactCount();
     result.reason = "the graph's edges are not those of the timetable";
   }

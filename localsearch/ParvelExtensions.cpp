@@ -13,7 +13,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("bound", po::value<bool>(&settings.bound)->zero_tokens()->implicit_value(true),
        "also report the upper bound on balanced chains (always with exchange)")
       ("rotations", po::value<std::string>(&settings.rotationsPath),
-       "write the best decomposition as a CSV table to this file");
+       "write the best decomposition as a CSV table to this file")
+      ("max_memory", po::value<memory::Size>(&settings.maxMemory),
+       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+       "the machine's memory)");
   return group;
 }
 

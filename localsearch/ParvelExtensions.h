@@ -10,6 +10,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/MemoryLimit.h"
 #include "localsearch/SearchKind.h"
 
 namespace parvel {
@@ -19,6 +20,7 @@ struct ExtensionSettings {
   SearchKind search = SearchKind::Walk;
   bool bound = false;
   std::string rotationsPath;  // empty: no rotations file
+  memory::Size maxMemory{memory::DefaultLimit()};
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search

@@ -7,7 +7,9 @@ Trajectory::Trajectory(BGraph& graph, std::mt19937_64& engine)
       engine(engine),
       uniform(0.0, 1.0),
       vertices(std::make_shared<const std::vector<unsigned int>>(graph.GetVertexList())),
-      edges(std::make_shared<const std::vector<Edge>>(graph.GetEgeList())) {
+      // The graph's own edge list, not a copy: it is as large as the pairs,
+      // and the graph outlives the trajectory unchanged.
+      edges(std::shared_ptr<const std::vector<Edge>>(std::shared_ptr<void>(), &graph.edgeList)) {
   vertexCount = static_cast<unsigned int>(vertices->size());
   mate.assign(vertexCount, -1);
   const BGraph::Matching maximum = graph.GetMaxMatching();

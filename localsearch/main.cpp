@@ -10,6 +10,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
@@ -157,11 +158,18 @@ int main(int argc, char* argv[]) {
 
     TimeTable table;
     table.LoadInstance(timetablePath);
+    const memory::GraphCheck fit = memory::CheckGraph(
+        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+    if (!fit.fits) {
+      std::cout << fit.message << std::endl;
+      return 1;
+    }
     Poset poset;
     poset.CreatePoset(table);
 
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
+    poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
     const std::unique_ptr<Search> search =
         MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);

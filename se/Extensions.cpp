@@ -16,7 +16,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("rotations", po::value<std::string>(&settings.rotationsPath),
        "write the first reported decomposition as a CSV table to this file")
       ("trace", po::value<std::string>(&settings.tracePath),
-       "write one CSV row per repetition (estimate, running mean and error) to this file");
+       "write one CSV row per repetition (estimate, running mean and error) to this file")
+      ("max_memory", po::value<memory::Size>(&settings.maxMemory),
+       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+       "the machine's memory)");
   return group;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Quorlin's options beyond the counting program's own: the exact count of
-// decompositions and the order in which a run decides the vertices. They
+// decompositions, the order in which a run decides the vertices and the
+// memory the precedence graph may take. They
 // form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
@@ -9,6 +10,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/MemoryLimit.h"
 #include "se/VertexOrder.h"
 
 namespace extensions {
@@ -21,6 +23,7 @@ struct ExtensionSettings {
   VertexOrder vertexOrder = VertexOrder::Random;
   std::string rotationsPath;  // empty: no rotations file
   std::string tracePath;      // empty: no trace file
+  memory::Size maxMemory{memory::DefaultLimit()};
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown

@@ -52,12 +52,21 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
                                       std::vector<LevelSize>& levels,
                                       std::atomic<std::size_t>* levelsDone) const {
   fastse::SuccessorFinder finder(residual_);
-  // Decided vertices are cleared in every node of the levels below, so their
-  // edges are dropped from the graph the searches walk, now and then.
-  ResidualGraph walked;
-  std::vector<std::uint8_t> decided(static_cast<std::size_t>(residual_.VertexCount()), 0);
-  const std::size_t compactionStep = std::max<std::size_t>(16, decided.size() / 32);
-  std::size_t decidedSinceCompaction = 0;
+  // A vertex cleared in every node of a level (a decided vertex; with few
+  // nodes also a partner they all took) stays cleared in every node below,
+  // so its edges are dropped from the graph the searches walk, in place,
+  // whenever such edges make up a quarter of its entries: the searches never
+  // scan many dead entries, and the drops cost a few passes over the graph.
+  ResidualGraph walked = residual_;
+  std::vector<std::uint8_t> gone(static_cast<std::size_t>(residual_.VertexCount()), 0);
+  std::size_t deadEntries = 0;
+  const auto markGone = [&](int x) {
+    if (gone[x]) return;
+    gone[x] = 1;
+    deadEntries +=
+        2 * static_cast<std::size_t>(walked.NeighboursEnd(x) - walked.NeighboursBegin(x));
+  };
+  constexpr std::size_t kMostNodesForPartners = 8;
 
   Level level{root_};
   isFullyEnumerated = true;
@@ -83,12 +92,23 @@ FastSE::DecompositionList FastSE::Run(const std::vector<unsigned int>& order, un
     level = BuildLevel(level, successors, v, finder);
     levels.push_back({generated, level.size()});
 
-    if (vertex < decided.size()) {
-      decided[vertex] = 1;
-      if (++decidedSinceCompaction == compactionStep) {
-        walked = residual_.Without(decided);
+    if (vertex < gone.size()) {
+      markGone(v);
+      if (level.size() <= kMostNodesForPartners) {
+        for (const residual::State& node : level) {
+          if (node[v] > residual::kPartnerBase) continue;
+          const int partner = residual::PartnerOf(node[v]);
+          const bool everywhere =
+              std::all_of(level.begin(), level.end(), [partner](const residual::State& other) {
+                return residual::IsCleared(other[partner]);
+              });
+          if (everywhere) markGone(partner);
+        }
+      }
+      if (4 * deadEntries >= walked.EdgeEntryCount() && deadEntries > 0) {
+        walked.Drop(gone);
         finder.UseGraph(walked);
-        decidedSinceCompaction = 0;
+        deadEntries = 0;
       }
     }
   }

@@ -1,19 +1,6 @@
 #include "se/ResidualGraph.h"
 
-ResidualGraph::ResidualGraph(const BGraph& graph) {
-  const BGraph::Graph& g = graph.adjacencyList;
-  const std::size_t vertexCount = boost::num_vertices(g);
-  offsets_.assign(vertexCount + 1, 0);
-  for (std::size_t v = 0; v < vertexCount; ++v)
-    offsets_[v + 1] = offsets_[v] + static_cast<std::uint32_t>(boost::out_degree(v, g));
-  targets_.reserve(offsets_[vertexCount]);
-  for (std::size_t v = 0; v < vertexCount; ++v) {
-    auto range = boost::adjacent_vertices(v, g);
-    for (auto it = range.first; it != range.second; ++it)
-      targets_.push_back(static_cast<std::int32_t>(*it));
-  }
-  ColourSides();
-}
+ResidualGraph::ResidualGraph(const BGraph& graph) : lists_(graph.Adjacency()) { ColourSides(); }
 
 void ResidualGraph::ColourSides() {
   const int vertexCount = VertexCount();
@@ -43,14 +30,16 @@ ResidualGraph ResidualGraph::Without(const std::vector<std::uint8_t>& removed) c
   ResidualGraph kept;
   kept.side_ = side_;
   kept.bipartite_ = bipartite_;
-  const int vertexCount = VertexCount();
-  kept.offsets_.assign(offsets_.size(), 0);
-  kept.targets_.reserve(targets_.size());
-  for (int v = 0; v < vertexCount; ++v) {
-    if (!removed[v])
-      for (const std::int32_t* w = NeighboursBegin(v); w != NeighboursEnd(v); ++w)
-        if (!removed[*w]) kept.targets_.push_back(*w);
-    kept.offsets_[v + 1] = static_cast<std::uint32_t>(kept.targets_.size());
-  }
+  if (lists_) kept.lists_ = lists_->Without(removed);
   return kept;
+}
+
+void ResidualGraph::Drop(const std::vector<std::uint8_t>& removed) {
+  if (!lists_) return;
+  if (own_ && own_.use_count() == 2) {  // held here as own_ and lists_ only
+    own_->RemoveInPlace(removed);
+    return;
+  }
+  own_ = lists_->Without(removed);
+  lists_ = own_;
 }

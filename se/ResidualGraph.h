@@ -18,9 +18,13 @@
 // always bipartite (left vertex to right vertex); a graph with an odd cycle
 // (edges added by hand) is reported as not bipartite.
 //
-// Cost: O(V + E) time and memory to build.
+// The lists are the graph's own flat arrays, shared, not copied (see
+// BGraph::Adjacency).
+//
+// Cost: O(V) memory and O(V + E) time to build (the colouring).
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "bipartite/BGraph.h"
@@ -30,16 +34,22 @@ class ResidualGraph {
   explicit ResidualGraph(const BGraph& graph);
   ResidualGraph() = default;  // no vertex
 
-  int VertexCount() const { return offsets_.empty() ? 0 : static_cast<int>(offsets_.size()) - 1; }
-  std::size_t EdgeEntryCount() const { return targets_.size(); }
+  int VertexCount() const { return lists_ ? static_cast<int>(lists_->VertexCount()) : 0; }
+  std::size_t EdgeEntryCount() const { return lists_ ? lists_->EntryCount() : 0; }
 
-  const std::int32_t* NeighboursBegin(int v) const { return targets_.data() + offsets_[v]; }
-  const std::int32_t* NeighboursEnd(int v) const { return targets_.data() + offsets_[v + 1]; }
+  const std::int32_t* NeighboursBegin(int v) const {
+    return lists_->Begin(static_cast<std::size_t>(v));
+  }
+  const std::int32_t* NeighboursEnd(int v) const {
+    return lists_->End(static_cast<std::size_t>(v));
+  }
 
   // This graph without the edges of the vertices marked in `removed` (one
   // flag per vertex); every other list keeps its order. A run drops its
   // decided vertices this way, as they are cleared in every node of a level.
   ResidualGraph Without(const std::vector<std::uint8_t>& removed) const;
+  // The same change made to this graph: in place when its lists are its own.
+  void Drop(const std::vector<std::uint8_t>& removed);
 
   bool IsBipartite() const { return bipartite_; }
   // 0 or 1; meaningful only when IsBipartite().
@@ -48,8 +58,8 @@ class ResidualGraph {
  private:
   void ColourSides();
 
-  std::vector<std::uint32_t> offsets_;
-  std::vector<std::int32_t> targets_;
+  std::shared_ptr<const FlatAdjacency> lists_;
+  std::shared_ptr<FlatAdjacency> own_;  // lists_ when made by Drop, else null
   std::vector<std::uint8_t> side_;
   bool bipartite_ = true;
 };

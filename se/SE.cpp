@@ -10,6 +10,10 @@ SE::SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937
     : budget(budget), repetitions(repetitions), graph(std::move(graph)), engine(engine) {}
 
 SE::DecompositionList SE::RunSE(bool& isFullyEnumerated, std::vector<WideDouble>& estimates) {
+  isFullyEnumerated = false;
+  estimates.clear();
+  // Without runs neither the engine nor the matching number is needed.
+  if (repetitions == 0) return {};
   std::unique_ptr<FastSE> fast;
   if (useFastEngine) fast = std::make_unique<FastSE>(graph);
   const unsigned int maxCardinality = fast && fast->IsBipartite()

@@ -16,9 +16,8 @@ struct DegreeKey {
 
 void OrderByDegree(const BGraph& graph, std::vector<unsigned int>& vertices) {
   const unsigned int n = static_cast<unsigned int>(graph.numberOfVertices / 2);
-  std::vector<DegreeKey> keys(boost::num_vertices(graph.adjacencyList));
-  for (unsigned int v = 0; v < keys.size(); ++v)
-    keys[v] = DegreeKey{v < n, boost::out_degree(v, graph.adjacencyList)};
+  std::vector<DegreeKey> keys(graph.VertexCount());
+  for (unsigned int v = 0; v < keys.size(); ++v) keys[v] = DegreeKey{v < n, graph.Degree(v)};
   std::stable_sort(vertices.begin(), vertices.end(),
                    [&keys](unsigned int a, unsigned int b) { return keys[a] < keys[b]; });
 }

@@ -13,6 +13,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/ProgressLine.h"
@@ -177,12 +178,28 @@ int main(int argc, char* argv[]) {
 
     TimeTable table;
     table.LoadInstance(timetablePath);
-    Poset poset;
-    poset.CreatePoset(table);
+    // The graph's size is known from the boards before a pair is stored. An
+    // exact count without runs needs no graph: its chain count then comes
+    // from the boards (see README).
+    const memory::GraphCheck fit = memory::CheckGraph(
+        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+    exact::ExactCount count;
+    if (!fit.fits && settings.exact && repetitions == 0)
+      count = exact::CountMinimumDecompositions(table);
+    if (!fit.fits && !count.available) {
+      std::cout << fit.message << std::endl;
+      return 1;
+    }
 
     BGraph graph;
-    graph.InitGraphFromPoset(table, poset);
-    const BGraph::Decomposition reference = graph.GetDillworthDecomposition();
+    unsigned int chains = static_cast<unsigned int>(table.passages.size() - count.matchingSize);
+    if (fit.fits) {
+      Poset poset;
+      poset.CreatePoset(table);
+      graph.InitGraphFromPoset(table, poset);
+      poset = Poset();  // the graph holds the pairs; nothing reads them again
+      chains = static_cast<unsigned int>(graph.GetDillworthDecomposition().size());
+    }
 
     // The estimator keeps its own graph; the driver needs none after this,
     // so the graph moves instead of being copied (it is the largest object
@@ -206,11 +223,10 @@ int main(int argc, char* argv[]) {
     summary.mean = Mean(estimates);
     summary.std = Std(estimates);
     summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
-    summary.chains = static_cast<unsigned int>(reference.size());
+    summary.chains = chains;
     PrintSummary(summary, budget, repetitions);
-    exact::ExactCount count;
     if (settings.exact) {
-      count = exact::ComputeExactCount(table, se.graph);
+      if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
       exact::PrintExactLines(count, summary.mean);
     }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <random>
 
 #include "common/Poset.h"
 #include "support/Timetables.h"
@@ -74,4 +76,22 @@ TEST(Passage, PrintUsesDefaultStreamFormat) {
   Passage{17, 3, 5, 6.5, 8.25}.Print();
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "passage: 17 terminals: 3 -> 5 time: 6.5 -> 8.25\n");
+}
+
+TEST(Poset, SweepGivesThePairsOfThePairTestInTheSameOrder) {
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 4003; ++trial) {
+    // The last days are large enough to be swept on two threads.
+    TimeTable table = trial < 4000 ? RandomHostileDay(random, trial < 3000 ? 12 : 80)
+                                   : RandomHostileDay(random, 6000, 4096);
+    Poset tested;
+    tested.CreatePosetByPairTest(table);
+    Poset swept;
+    swept.pairs = {{7, 8}};  // both append
+    swept.CreatePoset(table);
+    ASSERT_EQ(swept.pairs.size(), tested.pairs.size() + 1) << "trial " << trial;
+    ASSERT_TRUE(std::equal(tested.pairs.begin(), tested.pairs.end(), swept.pairs.begin() + 1))
+        << "trial " << trial;
+    ASSERT_EQ(Poset::CountPairs(table.passages), tested.pairs.size()) << "trial " << trial;
+  }
 }

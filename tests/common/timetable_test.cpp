@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <sstream>
 
 #include "common/TimeTable.h"
 #include "support/TempFile.h"
@@ -146,4 +147,53 @@ TEST(TimeTableLoad, BoundaryIntegersAreAccepted) {
   ASSERT_EQ(table.passages.size(), 1u);
   EXPECT_EQ(table.passages[0].id, 4294967295u);
   EXPECT_EQ(table.passages[0].destination, 0u);  // truncates to 0
+}
+
+TEST(TimeTableLoad, HostileInputGetsOneReadableLine) {
+  TempDir dir;
+  std::string error;
+  TimeTable table;
+  EXPECT_FALSE(table.Load(dir.Path(), error));
+  EXPECT_EQ(error, "Error in timetable file " + dir.Path() + ": it is a directory\n");
+  EXPECT_FALSE(table.Load(dir.File("missing.csv"), error));
+  EXPECT_EQ(error, "Error in openening file \n");
+
+  // Control bytes are escaped and a long field is cut, so that the message
+  // stays one readable line.
+  const std::string binary = "h,\n1,-1\x01\x1b[2J\x7f,3,4,5\n";
+  EXPECT_FALSE(TimeTable().Load(dir.Write("binary.csv", binary), error));
+  EXPECT_EQ(error, "Error in timetable file " + dir.File("binary.csv") +
+                       ", line 2: field 2 (origin) \"-1\\x01\\x1b[2J\\x7f\" is not an integer in "
+                       "0..4294967295\n");
+  const std::string longField = "-1" + std::string(1 << 20, '0');
+  EXPECT_FALSE(TimeTable().Load(dir.Write("long.csv", "h,\n1,2," + longField + ",4,5\n"), error));
+  EXPECT_NE(error.find("\"" + longField.substr(0, 80) + "...\" is not an integer"),
+            std::string::npos);
+  EXPECT_LT(error.size(), 300u);
+  EXPECT_EQ(error.find('\n'), error.size() - 1);
+
+  // Numbers past the double range and negative zero.
+  EXPECT_FALSE(TimeTable().Load(dir.Write("huge.csv", "h,\n1e400,2,3,4,5\n"), error));
+  EXPECT_NE(error.find("field 1 (passage number) \"1e400\""), std::string::npos) << error;
+  TimeTable zero;
+  ASSERT_TRUE(zero.Load(dir.Write("zero.csv", "h,\n-0,-0,-0.9,-0,1e400\n"), error)) << error;
+  EXPECT_EQ(zero.passages[0].id, 0u);
+  EXPECT_TRUE(std::signbit(zero.passages[0].departure));
+  EXPECT_TRUE(std::isinf(zero.passages[0].arrival));
+}
+
+TEST(TimeTableLoad, StreamCoreAndFileLoaderAgree) {
+  TempDir dir;
+  const std::string content = "h,\n5,1,2,6,7\n6,2,1,8,9\n6,x\n";
+  std::string fromFile;
+  TimeTable a;
+  EXPECT_FALSE(a.Load(dir.Write("t.csv", content), fromFile));
+  std::istringstream in(content);
+  std::string fromStream;
+  TimeTable b;
+  EXPECT_FALSE(b.LoadFromStream(in, dir.File("t.csv"), fromStream));
+  EXPECT_EQ(fromStream, fromFile);
+  EXPECT_EQ(fromFile, "Error in timetable file " + dir.File("t.csv") +
+                          ", line 4: expected at least 5 comma-separated fields, found 2\n");
+  EXPECT_EQ(b.passages.size(), 2u);  // the lines before the error stay
 }

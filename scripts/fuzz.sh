@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer, AddressSanitizer and
+# UndefinedBehaviorSanitizer) into build-fuzz and runs each for the given
+# number of seconds (default 30) from a copy of its seed corpus. Fails on
+# any crash, sanitizer report, time-out or memory blow-up.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds="${1:-30}"
+bash scripts/build.sh build-fuzz -DDT_FUZZ=ON -DDT_BUILD_TESTS=OFF \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+for target in timetable command_line; do
+  mkdir -p "$work/$target" "$work/$target-artifacts"
+  cp fuzz/corpus/"$target"/* "$work/$target/"
+  echo "Fuzzing $target for $seconds s"
+  status=0
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    build-fuzz/fuzz/"$target"_fuzz -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/$target-artifacts/" "$work/$target" \
+    > "$work/$target.log" 2>&1 || status=$?
+  grep -E '^(Done|stat::number_of_executed_units)' "$work/$target.log" || true
+  if [ "$status" -ne 0 ] || [ -n "$(ls -A "$work/$target-artifacts")" ]; then
+    echo "Fuzzing $target failed (status $status):"
+    tail -n 60 "$work/$target.log"
+    exit 1
+  fi
+done
