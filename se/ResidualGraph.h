@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/HopcroftKarp.h"
 
 class ResidualGraph {
  public:
@@ -40,6 +41,11 @@ class ResidualGraph {
   // flag per vertex); every other list keeps its order. A run drops its
   // decided vertices this way, as they are cleared in every node of a level.
   ResidualGraph Without(const std::vector<std::uint8_t>& removed) const;
+
+  // The arrays as a view (for HopcroftKarpMates); valid while this graph lives.
+  FlatAdjacency Flat() const {
+    return FlatAdjacency{VertexCount(), offsets_.data(), targets_.data(), side_.data()};
+  }
 
   bool IsBipartite() const { return bipartite_; }
   // 0 or 1; meaningful only when IsBipartite().
