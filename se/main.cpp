@@ -20,7 +20,7 @@
 #include "exact/ExactCountOutput.h"
 #include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
-#include "se/Extensions.h"
+#include "se/QuorlinExtensions.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
 
@@ -113,7 +113,7 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
 
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
-                   const extensions::ExtensionSettings& settings, const exact::ExactCount& count,
+                   const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
                    const WideDouble& mean) {
   if (settings.exact) exact::AddExactReport(report, count, mean);
   if (settings.vertexOrder != VertexOrder::Random)
@@ -138,12 +138,12 @@ int main(int argc, char* argv[]) {
        "Stochastic Enumeration repetitions (N) (default is 100)")
       ("seed", po::value<int>(&seed), "random number generator seed (default is none)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
-  extensions::ExtensionSettings settings;
-  const po::options_description extensionOptions = extensions::MakeExtensionOptions(settings);
+  quorlin::ExtensionSettings settings;
+  const po::options_description extensionOptions = quorlin::MakeExtensionOptions(settings);
   po::options_description allOptions;
   allOptions.add(desc).add(extensionOptions);
   const std::string optionsText =
-      frame::DescribeOptions(desc, extensions::kCaption, extensionOptions);
+      frame::DescribeOptions(desc, quorlin::kCaption, extensionOptions);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {

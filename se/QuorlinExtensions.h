@@ -11,7 +11,7 @@
 
 #include "se/VertexOrder.h"
 
-namespace extensions {
+namespace quorlin {
 
 extern const char* const kCaption;
 
@@ -25,7 +25,7 @@ struct ExtensionSettings {
 // vertex order is a command-line error.
 boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
 
-}  // namespace extensions
+}  // namespace quorlin
 
 // Reads a vertex order option value ("random" or "degree").
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int);
