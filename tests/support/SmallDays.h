@@ -74,6 +74,8 @@ class MaximumMatchingEnumerator {
       if (current_.size() == bestSize_) best_.push_back(current_);
       return;
     }
+    // Even matching every remaining left vertex cannot reach the best.
+    if (current_.size() + static_cast<std::size_t>(n_ - left) < bestSize_) return;
     Visit(left + 1);
     for (int right : neighbours_[left]) {
       if (usedRight_[right - n_]) continue;
