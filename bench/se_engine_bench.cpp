@@ -98,7 +98,7 @@ double PeakMegabytes() {
 Outcome RunEngine(const BGraph& graph, const Options& options, bool fastEngine) {
   std::mt19937_64 engine(options.seed);
   SE se(graph, options.budget, options.repetitions, engine);
-  se.useFastEngine = fastEngine;
+  se.engineKind = fastEngine ? EngineKind::Fast : EngineKind::Literal;
   Outcome outcome;
   const double cpuStart = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();

@@ -20,6 +20,7 @@
 #include "bipartite/BGraph.h"
 #include "common/Poset.h"
 #include "exact/ExactCount.h"
+#include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"

@@ -1,7 +1,6 @@
 // Fuzz target for the command line of both programs: the input is split
 // at line feeds into arguments and parsed with Quorlin's and Parvel's
-// option sets (the shared frame, Quorlin's extensions group, the memory
-// option). Malformed command lines must end in the standard exceptions the
+// option sets (the shared frame and each program's extensions group). Malformed command lines must end in the standard exceptions the
 // programs catch, never in a crash or a sanitizer report.
 
 #include <cstddef>
@@ -14,7 +13,8 @@
 
 #include "common/MemoryLimit.h"
 #include "common/ProgramFrame.h"
-#include "se/Extensions.h"
+#include "localsearch/ParvelExtensions.h"
+#include "se/QuorlinExtensions.h"
 
 namespace po = boost::program_options;
 
@@ -35,11 +35,12 @@ std::vector<std::string> Arguments(const std::uint8_t* data, std::size_t size) {
   return args;
 }
 
-void Parse(const std::vector<const char*>& argv, const po::options_description& options,
-           const std::string& optionsText, const std::vector<std::string>& unsignedOptions) {
+void Parse(const std::vector<const char*>& argv, const po::options_description& own,
+           const po::options_description& options, const std::string& optionsText,
+           const std::vector<std::string>& unsignedOptions) {
   try {
-    const po::variables_map vm = frame::ParseCommandLine(static_cast<int>(argv.size()),
-                                                         argv.data(), options, unsignedOptions);
+    const po::variables_map vm = frame::ParseCommandLine(
+        static_cast<int>(argv.size()), argv.data(), options, unsignedOptions, &own);
     frame::CheckCommonOptions(vm, optionsText, "usage");
   } catch (std::exception&) {
   }
@@ -65,11 +66,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   quorlin.add_options()("help", "help")("timetable", po::value<std::string>(&timetable), "t")(
       "B", po::value<unsigned int>(&budget), "b")("N", po::value<unsigned int>(&repetitions), "n")(
       "seed", po::value<int>(&seed), "s")("outpath", po::value<std::string>(&outpath), "o");
-  extensions::ExtensionSettings settings;
-  const po::options_description extensionOptions = extensions::MakeExtensionOptions(settings);
+  quorlin::ExtensionSettings settings;
+  const po::options_description extensionOptions = quorlin::MakeExtensionOptions(settings);
   po::options_description allQuorlin;
   allQuorlin.add(quorlin).add(extensionOptions);
-  Parse(argv, allQuorlin, frame::DescribeOptions(quorlin, "Extensions", extensionOptions),
+  Parse(argv, quorlin, allQuorlin, frame::DescribeOptions(quorlin, "Extensions", extensionOptions),
         {"B", "N"});
 
   po::options_description parvel(frame::MakeBanner("title\n"), 80, 40);
@@ -78,12 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "treshold_rest", po::value<double>(&threshold), "r")("seed", po::value<int>(&seed), "s")(
       "record_performance_by_iteration", po::value<int>(&record), "p")(
       "outpath", po::value<std::string>(&outpath), "o");
-  memory::Size maxMemory;
-  po::options_description parvelExtensions(80, 40);
-  parvelExtensions.add_options()("max_memory", po::value<memory::Size>(&maxMemory), "m");
+  parvel::ExtensionSettings parvelSettings;
+  const po::options_description parvelExtensions = parvel::MakeExtensionOptions(parvelSettings);
   po::options_description allParvel;
   allParvel.add(parvel).add(parvelExtensions);
-  Parse(argv, allParvel, frame::DescribeOptions(parvel, "Extensions", parvelExtensions), {"N"});
+  Parse(argv, parvel, allParvel, frame::DescribeOptions(parvel, "Extensions", parvelExtensions),
+        {"N"});
 
   for (const std::string& arg : args) {
     std::uint64_t bytes = 0;

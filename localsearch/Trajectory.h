@@ -65,7 +65,7 @@ class Trajectory {
   // the largest integer not above u * m.
   static int ChosenEdgeIndex(double u, std::size_t edgeCount);
 
-  const BGraph& Graph() const { return graph; }
+  const BGraph& BoundGraph() const { return graph; }
   unsigned int MaxMatchingSize() const { return maxMatchingSize; }
   unsigned int MatchingSize() const { return matchingSize; }
   unsigned int VertexCount() const { return vertexCount; }

@@ -435,29 +435,3 @@ std::ostream& operator<<(std::ostream& out, const WideDouble& value) {
                     (flags & std::ios_base::uppercase) != 0, (flags & std::ios_base::showpos) != 0};
   return out << FormatBeyondDouble(value, style);
 }
-
-namespace wide_statistics {
-
-WideDouble Mean(const std::vector<WideDouble>& values) {
-  const double count = static_cast<double>(values.size());
-  WideDouble sum = 0.0;
-  for (const WideDouble& value : values) sum += value;
-  return sum / count;
-}
-
-WideDouble Std(const std::vector<WideDouble>& values) {
-  const double count = static_cast<double>(values.size());
-  const WideDouble mean = wide_statistics::Mean(values);
-  WideDouble sum = 0.0;
-  for (const WideDouble& value : values) {
-    const WideDouble deviation = value - mean;
-    sum += deviation * deviation;
-  }
-  return sqrt(sum / count);
-}
-
-WideDouble RelativeError(const WideDouble& deviation, const WideDouble& mean, double repetitions) {
-  return (deviation / mean) / std::pow(repetitions, 0.5);
-}
-
-}  // namespace wide_statistics

@@ -35,7 +35,6 @@
 #include <iosfwd>
 #include <limits>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 class WideDouble {
@@ -116,34 +115,6 @@ std::vector<double> ToDoubles(const std::vector<WideDouble>& values);
 // scientific when std::scientific is set and %g style otherwise, honouring
 // width, fill, uppercase and showpos.
 std::ostream& operator<<(std::ostream& out, const WideDouble& value);
-
-// Statistics with the summation order of the double versions, so that they
-// give the double results bit for bit whenever those do not overflow:
-// Mean sums in index order from 0 and divides by n; Std sums (v - mean)^2 in
-// index order from 0, divides by n and takes the square root (population
-// form). An empty list gives NaN (0 / 0). RelativeError is
-// (deviation / mean) / std::pow(repetitions, 0.5), deviation being Std.
-namespace wide_statistics {
-WideDouble Mean(const std::vector<WideDouble>& values);
-WideDouble Std(const std::vector<WideDouble>& values);
-WideDouble RelativeError(const WideDouble& deviation, const WideDouble& mean, double repetitions);
-}  // namespace wide_statistics
-
-// The same under the names of the double versions. They are templates that
-// accept only WideDouble, so that calls with doubles or with a braced list
-// of numbers (Mean({1, 2})) still find the double versions unambiguously.
-template <typename T, typename = std::enable_if_t<std::is_same_v<T, WideDouble>>>
-WideDouble Mean(const std::vector<T>& values) {
-  return wide_statistics::Mean(values);
-}
-template <typename T, typename = std::enable_if_t<std::is_same_v<T, WideDouble>>>
-WideDouble Std(const std::vector<T>& values) {
-  return wide_statistics::Std(values);
-}
-template <typename T, typename = std::enable_if_t<std::is_same_v<T, WideDouble>>>
-WideDouble RelativeError(const T& deviation, const T& mean, double repetitions) {
-  return wide_statistics::RelativeError(deviation, mean, repetitions);
-}
 
 // Lets the default property-tree translator write a WideDouble like a
 // double: it sets the precision to max_digits10 (17) for inexact types.

@@ -5,5 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build_dir="${1:-build}"
 shift || true
-cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release "$@" > /dev/null
+# DT_CMAKE_ARGS (CI sets -DDT_WERROR=ON) goes to the configure step too.
+# shellcheck disable=SC2086
+cmake -S . -B "$build_dir" -DCMAKE_BUILD_TYPE=Release ${DT_CMAKE_ARGS:-} "$@" > /dev/null
 cmake --build "$build_dir" -j "$(nproc)"

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "numeric/Statistics.h"
+
 namespace {
 
 std::string Fixed6(double value) {

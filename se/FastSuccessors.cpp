@@ -33,8 +33,8 @@ SuccessorFinder::SuccessorFinder(const ResidualGraph& graph)
       visited_(static_cast<std::size_t>(graph.VertexCount()), 0),
       dead_(visited_.size(), 0),
       alive_(visited_.size(), 0),
-      seen_(visited_.size(), 0),
-      parent_(visited_.size(), -1) {}
+      parent_(visited_.size(), -1),
+      partners_(visited_.size()) {}
 
 void SuccessorFinder::NextStamp() {
   if (++stamp_ == 0) {
@@ -48,21 +48,17 @@ void SuccessorFinder::FindCandidates(const State& state, int vertex, std::vector
     out.push_back({kNoPartner, Reason::Unchanged});
     return;
   }
-  // A new round: distinct-neighbour and dead-end marks start afresh.
+  // A new round: dead-end marks start afresh.
   if (++round_ == 0) {
     std::fill(dead_.begin(), dead_.end(), 0);
     std::fill(alive_.begin(), alive_.end(), 0);
-    std::fill(seen_.begin(), seen_.end(), 0);
     round_ = 1;
   }
-  std::vector<std::int32_t>& distinct = distinct_;
-  distinct.clear();
+  partners_.Clear();
   const std::int32_t* end = graph_->NeighboursEnd(vertex);
-  for (const std::int32_t* w = graph_->NeighboursBegin(vertex); w != end; ++w) {
-    if (IsCleared(state[*w]) || seen_[*w] == round_) continue;
-    seen_[*w] = round_;
-    distinct.push_back(*w);
-  }
+  for (const std::int32_t* w = graph_->NeighboursBegin(vertex); w != end; ++w)
+    if (!IsCleared(state[*w])) partners_.Offer(*w);
+  const std::vector<std::int32_t>& distinct = partners_.List();
   if (distinct.empty()) {
     out.push_back({kNoPartner, Reason::Unchanged});
     return;

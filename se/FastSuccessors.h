@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "se/DistinctPartners.h"
 #include "se/ResidualGraph.h"
 #include "se/ResidualState.h"
 
@@ -87,11 +88,10 @@ class SuccessorFinder {
   std::vector<std::uint32_t> visited_;
   std::vector<std::uint32_t> dead_;
   std::vector<std::uint32_t> alive_;
-  std::vector<std::uint32_t> seen_;
   std::vector<std::int32_t> parent_;
   std::vector<std::int32_t> queue_;
   std::vector<std::int32_t> reached_;
-  std::vector<std::int32_t> distinct_;
+  DistinctPartners partners_;
   std::uint32_t stamp_ = 0;
   std::uint32_t round_ = 0;
 };

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/HopcroftKarp.h"
 
 class ResidualGraph {
  public:
@@ -50,6 +51,11 @@ class ResidualGraph {
   ResidualGraph Without(const std::vector<std::uint8_t>& removed) const;
   // The same change made to this graph: in place when its lists are its own.
   void Drop(const std::vector<std::uint8_t>& removed);
+
+  // The lists and the 2-colouring (for HopcroftKarpMates); a graph with
+  // vertices only.
+  const FlatAdjacency& Lists() const { return *lists_; }
+  const std::vector<std::uint8_t>& Sides() const { return side_; }
 
   bool IsBipartite() const { return bipartite_; }
   // 0 or 1; meaningful only when IsBipartite().

@@ -36,7 +36,7 @@ inline std::int32_t EncodePartner(std::int32_t partner) { return kPartnerBase - 
 inline std::int32_t PartnerOf(std::int32_t entry) { return kPartnerBase - entry; }
 
 // Root state: nothing cleared, a maximum matching of the whole graph
-// (Hopcroft–Karp, O(E sqrt V)). The graph must be bipartite.
+// (bipartite/HopcroftKarp.h, O(E sqrt V)). The graph must be bipartite.
 State MakeRoot(const ResidualGraph& graph);
 
 // Number of edges of the residual matching.

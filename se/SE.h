@@ -14,14 +14,20 @@
 // an unbiased estimate of the number of leaves. A run in which no level has
 // more successors than the budget visits every leaf: its estimate is exact.
 //
-// Cost: each candidate successor is tested by a fresh maximum matching on
-// its own deep copy of the residual graph, so one level costs
-// (kept nodes) * (1 + degree of the vertex) matchings. Memory is bounded by
-// budget * (1 + degree) graph copies.
+// SE is the driver: it owns the vertex order, the selection of the kept
+// successors, the estimate and the decoding of the final level. The nodes
+// live in a level engine (LevelEngine.h) chosen by `engineKind`; an engine
+// that cannot take the graph or the target size says why, and the run stops
+// with that reason (std::invalid_argument) instead of switching engines.
+//
+// Cost: that of the engine (FastEngine.h, LiteralEngine.h) plus one
+// shuffle of the handles of every level whose successors outnumber the
+// budget.
 //
 // Randomness: only std::shuffle on the caller's engine, once over the vertex
 // list per run and once per level whose successors outnumber the budget.
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -31,7 +37,8 @@
 
 #include "bipartite/BGraph.h"
 #include "numeric/WideDouble.h"
-#include "se/FastSE.h"
+#include "se/EngineKind.h"
+#include "se/LevelEngine.h"
 #include "se/SeNode.h"
 #include "se/VertexOrder.h"
 
@@ -43,11 +50,9 @@ class SE {
   unsigned int repetitions;
   BGraph graph;
   std::mt19937_64& engine;
-  // Runs go through FastSE, which yields the same runs (successors, draws,
-  // estimates, decompositions) as the node-copying engine below at a small
-  // fraction of its time and memory. false selects the node-copying engine,
-  // the reference it is tested against.
-  bool useFastEngine = true;
+  // The level engine of the runs: the fast one, or the literal reference
+  // (both give the same runs where the fast one takes the graph).
+  EngineKind engineKind = EngineKind::Fast;
   // How each run rearranges its shuffled vertex list before descending.
   VertexOrder vertexOrder = VertexOrder::Random;
 
@@ -77,8 +82,9 @@ class SE {
   // final level (empty when no run was made).
   DecompositionList RunSE(bool& isFullyEnumerated, std::vector<WideDouble>& estimates);
 
-  // One descent from a fresh root. Returns the decompositions of the final
-  // level's matchings, pairwise different.
+  // One descent from a fresh root towards matchings of size
+  // `maxCardinality`. Returns the decompositions of the final level's
+  // matchings, pairwise different.
   DecompositionList RunSingleSE(bool& isFullyEnumerated, WideDouble& estimate,
                                 unsigned int maxCardinality);
 
@@ -86,30 +92,30 @@ class SE {
   // nodes outnumber the budget; otherwise the nodes unchanged, with no draw.
   std::vector<SeNode> SelectRandomHyperchild(std::vector<SeNode> nodes);
 
-  // The next level before selection: for every node in order, its
-  // completable successors when `vertex` is decided: first the one leaving
-  // `vertex` unmatched, then one per distinct neighbour in adjacency order.
-  // A vertex outside the graph leaves each node as it is. Reads no member
-  // and draws nothing.
+  // The next level before selection, on literal nodes: for every node in
+  // order, its completable successors when `vertex` is decided (see
+  // LevelEngine.h for their order). A vertex outside the graph leaves each
+  // node as it is. Reads no member and draws nothing.
   std::vector<SeNode> GetSuccessors(std::vector<SeNode> nodes, unsigned int maxCardinality,
                                     unsigned int vertex);
 
  private:
-  // RunSingleSE on `fast` when given and able to stand in for this graph
-  // and `maxCardinality`, otherwise on SeNode levels. The estimate is made
-  // here from the level sizes either engine reports.
-  DecompositionList RunDescent(bool& isFullyEnumerated, WideDouble& estimate,
-                               unsigned int maxCardinality, const FastSE* fast);
-  // The levels of one run over `order` as SeNode lists.
-  DecompositionList DescendOnNodes(const std::vector<unsigned int>& order,
-                                   unsigned int maxCardinality, bool& isFullyEnumerated,
-                                   std::vector<FastSE::LevelSize>& levels);
+  DecompositionList Descend(LevelEngine& levels, bool& isFullyEnumerated, WideDouble& estimate,
+                            unsigned int maxCardinality);
   std::atomic<std::size_t>* LevelCounter();
-  static void AppendSuccessorsOfNode(const SeNode& node, unsigned int maxCardinality,
-                                     unsigned int vertex, std::vector<SeNode>& successors);
-  static void AppendIfCompletable(SeNode candidate, unsigned int maxCardinality,
-                                  std::vector<SeNode>& successors);
 };
+
+// The selection of a level: when the items outnumber `budget`, shuffles
+// them with `random` and keeps the first `budget`, and returns true;
+// otherwise leaves them as they are and draws nothing. std::shuffle's draws
+// depend only on the length, so shuffling handles draws as shuffling nodes.
+template <typename T>
+bool KeepRandomSubset(std::vector<T>& items, unsigned int budget, std::mt19937_64& random) {
+  if (budget >= items.size()) return false;
+  std::shuffle(items.begin(), items.end(), random);
+  items.resize(budget);
+  return true;
+}
 
 // Estimator arithmetic, kept apart so that the number type can be widened.
 

@@ -23,7 +23,7 @@
 #include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
 #include "se/EstimateTrace.h"
-#include "se/Extensions.h"
+#include "se/QuorlinExtensions.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
 
@@ -97,7 +97,7 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
 
 // The rotations and trace files asked for; false (after its message) when
 // one cannot be written.
-bool SaveExtensionFiles(const extensions::ExtensionSettings& settings, const TimeTable& table,
+bool SaveExtensionFiles(const quorlin::ExtensionSettings& settings, const TimeTable& table,
                         const SE::DecompositionList& decompositions, const EstimateTrace& trace,
                         const exact::ExactCount& count) {
   if (!settings.rotationsPath.empty()) {
@@ -134,7 +134,7 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
 
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
-                   const extensions::ExtensionSettings& settings, const exact::ExactCount& count,
+                   const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
                    const WideDouble& mean) {
   if (settings.exact) exact::AddExactReport(report, count, mean);
   if (settings.vertexOrder != VertexOrder::Random)
@@ -159,12 +159,12 @@ int main(int argc, char* argv[]) {
        "Stochastic Enumeration repetitions (N) (default is 100)")
       ("seed", po::value<int>(&seed), "random number generator seed (default is none)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
-  extensions::ExtensionSettings settings;
-  const po::options_description extensionOptions = extensions::MakeExtensionOptions(settings);
+  quorlin::ExtensionSettings settings;
+  const po::options_description extensionOptions = quorlin::MakeExtensionOptions(settings);
   po::options_description allOptions;
   allOptions.add(desc).add(extensionOptions);
   const std::string optionsText =
-      frame::DescribeOptions(desc, extensions::kCaption, extensionOptions);
+      frame::DescribeOptions(desc, quorlin::kCaption, extensionOptions);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {

@@ -10,6 +10,9 @@
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
+#include "bipartite/BGraph.h"
+#include "bipartite/DecompositionVerifier.h"
+#include "common/TimeTable.h"
 #include "support/ParvelOutput.h"
 #include "support/ProgramRunner.h"
 #include "support/TempFile.h"
@@ -216,6 +219,7 @@ TEST(ParvelRun, ExampleDayReportIsConsistent) {
   int balanced = 0;
   int rested = 0;
   std::size_t chains = 0;
+  BGraph::Decomposition parsed;
   const boost::property_tree::ptree& decomp = opt.get_child("opt_decomp");
   for (const auto& child : decomp) {
     if (child.first != "chain") {
@@ -225,6 +229,7 @@ TEST(ParvelRun, ExampleDayReportIsConsistent) {
     ++chains;
     const std::vector<unsigned> chain = SplitNumbers(child.second.data());
     ASSERT_FALSE(chain.empty());
+    parsed.push_back(BGraph::Chain(chain.begin(), chain.end()));
     for (std::size_t k = 0; k < chain.size(); ++k) {
       covered.insert(chain[k]);
       if (k == 0) continue;
@@ -245,6 +250,9 @@ TEST(ParvelRun, ExampleDayReportIsConsistent) {
   std::multiset<unsigned> all;
   for (const auto& entry : flights) all.insert(entry.first);
   EXPECT_EQ(covered, all);
+  TimeTable table;
+  table.LoadInstance(tablePath);
+  EXPECT_EQ(VerifyDecomposition(table, parsed), "") << "a minimum decomposition, no loop";
   EXPECT_EQ(ChildNames(decomp).back(), "performance");
 
   const std::vector<int> balances =

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/DecompositionVerifier.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
 #include "support/ProgramRunner.h"
@@ -186,8 +187,10 @@ TEST_F(Quorlin, DayTimetableSummaryAndReport) {
                                                                   poset.pairs.end());
   for (const auto& decomposition : decompositions) {
     std::multiset<std::uint32_t> seen;
+    BGraph::Decomposition parsed;
     for (const std::string& text : decomposition) {
       const std::vector<std::uint32_t> chain = ParseChain(text);
+      parsed.push_back(chain);
       seen.insert(chain.begin(), chain.end());
       for (std::size_t k = 1; k < chain.size(); ++k)
         EXPECT_TRUE(follows.count({chain[k - 1], chain[k]})) << text;
@@ -195,6 +198,7 @@ TEST_F(Quorlin, DayTimetableSummaryAndReport) {
     EXPECT_EQ(seen.size(), n);
     EXPECT_EQ(std::set<std::uint32_t>(seen.begin(), seen.end()).size(), n);
     EXPECT_GE(decomposition.size(), chains);
+    EXPECT_EQ(VerifyDecomposition(table, parsed, kAnyClosedRotations), "");
   }
 }
 

@@ -15,7 +15,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "exact/ExactCountOutput.h"
-#include "se/Extensions.h"
+#include "se/QuorlinExtensions.h"
 
 namespace {
 
@@ -197,8 +197,8 @@ po::variables_map Parse(const std::vector<const char*>& args,
 }
 
 TEST(ExtensionOptions, ExactSwitchSetsTheBoundVariableOnlyWhenGiven) {
-  extensions::ExtensionSettings settings;
-  const po::options_description group = extensions::MakeExtensionOptions(settings);
+  quorlin::ExtensionSettings settings;
+  const po::options_description group = quorlin::MakeExtensionOptions(settings);
 
   EXPECT_TRUE(Parse({"Quorlin"}, group).empty());  // no default value in the map
   EXPECT_FALSE(settings.exact);
@@ -210,8 +210,8 @@ TEST(ExtensionOptions, ExactSwitchSetsTheBoundVariableOnlyWhenGiven) {
 }
 
 TEST(ExtensionOptions, VertexOrderAcceptsOnlyKnownNames) {
-  extensions::ExtensionSettings settings;
-  const po::options_description group = extensions::MakeExtensionOptions(settings);
+  quorlin::ExtensionSettings settings;
+  const po::options_description group = quorlin::MakeExtensionOptions(settings);
 
   Parse({"Quorlin"}, group);
   EXPECT_EQ(settings.vertexOrder, VertexOrder::Random);

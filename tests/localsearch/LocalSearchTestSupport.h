@@ -8,12 +8,18 @@
 #include <functional>
 #include <random>
 #include <set>
+#include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/DecompositionVerifier.h"
 #include "common/Poset.h"
 #include "common/TimeTable.h"
+#include "localsearch/Decomposition.h"
+#include "localsearch/Search.h"
+#include "support/SmallDays.h"
 #include "support/Timetables.h"
 
 namespace lstest {
@@ -130,6 +136,63 @@ inline std::mt19937_64 EngineSelecting(const std::vector<int>& indices, std::siz
     }
     if (fits) return std::mt19937_64(seed);
   }
+}
+
+// Chains, balanced and rested chains of a matching, through its decomposition.
+inline DecompositionCounts CountsOf(BGraph& graph, TimeTable& table, BGraph::Matching matching,
+                                    double threshold) {
+  BGraph::Decomposition chains = graph.GetDillworthDecompositionFromMatching(matching);
+  DecompositionCounts counts;
+  counts.chains = static_cast<int>(chains.size());
+  Decomposition::GetNumberOfBalancedAndRest(table, chains, counts.balanced, counts.rest, threshold);
+  return counts;
+}
+
+// Every maximum matching of the graph, by brute force.
+inline std::vector<BGraph::Matching> AllMaximumMatchings(const BGraph& graph) {
+  const std::set<SplitEdge> edges(graph.edgeList.begin(), graph.edgeList.end());
+  return MaximumMatchingEnumerator(graph.numberOfVertices / 2, edges).MaximumMatchings();
+}
+
+// The best counts over `all` (every maximum matching): fewest chains, then
+// most balanced, then most rested, compared here as plain tuples.
+inline DecompositionCounts BruteForceBest(BGraph& graph, TimeTable& table,
+                                          const std::vector<BGraph::Matching>& all,
+                                          double threshold) {
+  DecompositionCounts best = CountsOf(graph, table, all.front(), threshold);
+  for (const BGraph::Matching& matching : all) {
+    const DecompositionCounts c = CountsOf(graph, table, matching, threshold);
+    if (std::make_tuple(-c.chains, c.balanced, c.rest) >
+        std::make_tuple(-best.chains, best.balanced, best.rest))
+      best = c;
+  }
+  return best;
+}
+
+// A small day: a few terminals, quarter-hour times, overnight passages;
+// now and then a round trip, two passages at one time, or a NaN time.
+inline TimeTable SmallDay(unsigned n, std::mt19937& random) {
+  std::uniform_int_distribution<unsigned> terminals(1, 4);
+  TimeTable table = RandomDay(n, terminals(random), random);
+  std::bernoulli_distribution sometimes(0.15);
+  for (Passage& passage : table.passages) {
+    if (sometimes(random)) passage.destination = passage.origin;
+    if (sometimes(random)) passage.departure = table.passages.front().departure;
+  }
+  if (sometimes(random)) table.passages.back().arrival = std::nan("");
+  return MakeTable(table.passages);
+}
+
+// The verifier's word on a search's best decomposition, with the closed
+// rotations its chain count declares (chains beyond passages less pairs).
+inline std::string VerifyBest(const TimeTable& table, const Search& search) {
+  BGraph::Matching best = search.BestMatching();
+  const int passages = static_cast<int>(table.passages.size());
+  const int loops = search.BestCounts().chains - (passages - static_cast<int>(best.size()));
+  BGraph graph;
+  TimeTable copy = table;
+  BuildGraph(copy, graph);
+  return VerifyDecomposition(table, graph.GetDillworthDecompositionFromMatching(best), loops);
 }
 
 }  // namespace lstest

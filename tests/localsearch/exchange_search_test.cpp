@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -18,17 +17,6 @@
 
 namespace {
 
-// Chains, balanced and rested chains of a matching, through its decomposition.
-DecompositionCounts CountsOf(BGraph& graph, TimeTable& table, BGraph::Matching matching,
-                             double threshold) {
-  const BGraph::Decomposition chains = graph.GetDillworthDecompositionFromMatching(matching);
-  BGraph::Decomposition copy = chains;
-  DecompositionCounts counts;
-  counts.chains = static_cast<int>(chains.size());
-  Decomposition::GetNumberOfBalancedAndRest(table, copy, counts.balanced, counts.rest, threshold);
-  return counts;
-}
-
 bool IsMatchingOfGraph(const BGraph& graph, const BGraph::Matching& matching) {
   const std::set<std::pair<int, int>> edges(graph.edgeList.begin(), graph.edgeList.end());
   std::set<int> used;
@@ -39,59 +27,6 @@ bool IsMatchingOfGraph(const BGraph& graph, const BGraph::Matching& matching) {
   return true;
 }
 
-// Every maximum matching of the graph, by trying each row free or matched
-// to each free neighbour.
-std::vector<BGraph::Matching> AllMaximumMatchings(const BGraph& graph) {
-  const int n = graph.numberOfVertices / 2;
-  std::vector<std::vector<int>> neighbours(static_cast<std::size_t>(n));
-  for (const auto& edge : graph.edgeList) neighbours[edge.first].push_back(edge.second);
-  for (auto& list : neighbours) {
-    std::sort(list.begin(), list.end());
-    list.erase(std::unique(list.begin(), list.end()), list.end());
-  }
-  std::vector<BGraph::Matching> all;
-  std::size_t best = 0;
-  BGraph::Matching current;
-  std::vector<bool> taken(static_cast<std::size_t>(2 * n), false);
-  std::function<void(int)> extend = [&](int row) {
-    if (row == n) {
-      if (current.size() > best) {
-        best = current.size();
-        all.clear();
-      }
-      if (current.size() == best) all.push_back(current);
-      return;
-    }
-    // Even matching every remaining row cannot reach the best: prune.
-    if (current.size() + static_cast<std::size_t>(n - row) < best) return;
-    extend(row + 1);
-    for (int column : neighbours[static_cast<std::size_t>(row)]) {
-      if (taken[static_cast<std::size_t>(column)]) continue;
-      taken[static_cast<std::size_t>(column)] = true;
-      current.emplace_back(row, column);
-      extend(row + 1);
-      current.pop_back();
-      taken[static_cast<std::size_t>(column)] = false;
-    }
-  };
-  extend(0);
-  return all;
-}
-
-// A small day: a few terminals, quarter-hour times, overnight passages;
-// now and then a round trip, two passages at one time, or a NaN time.
-TimeTable SmallDay(unsigned n, std::mt19937& random) {
-  std::uniform_int_distribution<unsigned> terminals(1, 4);
-  TimeTable table = lstest::RandomDay(n, terminals(random), random);
-  std::bernoulli_distribution sometimes(0.15);
-  for (Passage& passage : table.passages) {
-    if (sometimes(random)) passage.destination = passage.origin;
-    if (sometimes(random)) passage.departure = table.passages.front().departure;
-  }
-  if (sometimes(random)) table.passages.back().arrival = std::nan("");
-  return lstest::MakeTable(table.passages);
-}
-
 }  // namespace
 
 TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
@@ -99,7 +34,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
   int cyclesMerged = 0;
   int movesApplied = 0;
   for (int day = 0; day < 150; ++day) {
-    TimeTable table = SmallDay(4 + day % 12, random);
+    TimeTable table = lstest::SmallDay(4 + day % 12, random);
     if (day % 5 == 0) {  // shared passage numbers: parallel and foreign cells
       table.passages[1].id = table.passages[0].id;
       table = lstest::MakeTable(table.passages);
@@ -109,7 +44,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
     const double threshold = 8.0 + day % 5;
     const BGraph::Matching start = graph.GetMaxMatching();
     ChainExchange state(graph, table, start, threshold);
-    const DecompositionCounts initial = CountsOf(graph, table, start, threshold);
+    const DecompositionCounts initial = lstest::CountsOf(graph, table, start, threshold);
     ASSERT_EQ(state.Counts().chains, initial.chains);
     ASSERT_EQ(state.Counts().balanced, initial.balanced);
     ASSERT_EQ(state.Counts().rest, initial.rest);
@@ -134,7 +69,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
       const BGraph::Matching matching = state.ToMatching();
       ASSERT_TRUE(IsMatchingOfGraph(graph, matching)) << "day " << day << ", move " << k;
       ASSERT_EQ(matching.size(), start.size());
-      const DecompositionCounts truth = CountsOf(graph, table, matching, threshold);
+      const DecompositionCounts truth = lstest::CountsOf(graph, table, matching, threshold);
       ASSERT_EQ(state.Counts().chains, truth.chains) << "day " << day << ", move " << k;
       ASSERT_EQ(state.Counts().balanced, truth.balanced) << "day " << day << ", move " << k;
       ASSERT_EQ(state.Counts().rest, truth.rest) << "day " << day << ", move " << k;
@@ -153,17 +88,13 @@ TEST(ExchangeSearch, FindsTheBestDecompositionOfSmallDaysAndTheBoundHolds) {
   int boundReached = 0;
   std::ostringstream missed;
   while (days < 300) {
-    TimeTable table = SmallDay(5 + days % 6, random);
+    TimeTable table = lstest::SmallDay(5 + days % 6, random);
     BGraph graph;
     lstest::BuildGraph(table, graph);
-    const std::vector<BGraph::Matching> all = AllMaximumMatchings(graph);
+    const std::vector<BGraph::Matching> all = lstest::AllMaximumMatchings(graph);
     ++days;
     const double threshold = 10.0;
-    DecompositionCounts truth = CountsOf(graph, table, all.front(), threshold);
-    for (const BGraph::Matching& matching : all) {
-      const DecompositionCounts counts = CountsOf(graph, table, matching, threshold);
-      if (IsBetter(counts, truth)) truth = counts;
-    }
+    const DecompositionCounts truth = lstest::BruteForceBest(graph, table, all, threshold);
 
     std::mt19937_64 engine(static_cast<std::uint64_t>(days));
     ExchangeSearch search(graph, table, engine, threshold, false);
@@ -172,10 +103,11 @@ TEST(ExchangeSearch, FindsTheBestDecompositionOfSmallDaysAndTheBoundHolds) {
     const BGraph::Matching best = search.BestMatching();
     ASSERT_TRUE(IsMatchingOfGraph(graph, best));
     ASSERT_EQ(best.size(), all.front().size());
-    const DecompositionCounts recount = CountsOf(graph, table, best, threshold);
+    const DecompositionCounts recount = lstest::CountsOf(graph, table, best, threshold);
     ASSERT_EQ(recount.chains, found.chains);
     ASSERT_EQ(recount.balanced, found.balanced);
     ASSERT_EQ(recount.rest, found.rest);
+    ASSERT_EQ(lstest::VerifyBest(table, search), "") << "day " << days;
     // Never more chains than the fewest any maximum matching gives.
     ASSERT_EQ(found.chains, truth.chains) << "day " << days;
     if (found.balanced != truth.balanced || found.rest != truth.rest) {

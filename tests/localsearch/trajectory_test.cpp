@@ -308,7 +308,7 @@ TEST(TrajectoryCopy, AssignmentCopiesStateAndKeepsOwnBindings) {
 
   target = source;
 
-  EXPECT_EQ(&target.Graph(), &other);
+  EXPECT_EQ(&target.BoundGraph(), &other);
   EXPECT_EQ(target.Mate(), source.Mate());
   EXPECT_EQ(target.Edges(), source.Edges());
   EXPECT_EQ(target.Vertices(), source.Vertices());
@@ -331,7 +331,7 @@ TEST(TrajectoryCopy, CopiesMoveIndependentlyOnTheSharedEngine) {
   std::mt19937_64 engine(12);
   Trajectory original(graph, engine);
   Trajectory copy(original);
-  EXPECT_EQ(&copy.Graph(), &graph);
+  EXPECT_EQ(&copy.BoundGraph(), &graph);
   const std::vector<int> originalMate = original.Mate();
   const std::mt19937_64 before = engine;
   std::set<std::vector<int>> states;

@@ -4,9 +4,10 @@
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <stdexcept>
 #include <string>
 
-#include "se/FastSE.h"
+#include "se/FastEngine.h"
 #include "se/SE.h"
 #include "se_test_support.h"
 
@@ -23,7 +24,7 @@ RunResult Run(const BGraph& graph, unsigned int budget, unsigned int repetitions
               std::uint64_t seed, bool fastEngine, VertexOrder order = VertexOrder::Random) {
   std::mt19937_64 engine(seed);
   SE se(graph, budget, repetitions, engine);
-  se.useFastEngine = fastEngine;
+  se.engineKind = fastEngine ? EngineKind::Fast : EngineKind::Literal;
   se.vertexOrder = order;
   RunResult result;
   std::vector<WideDouble> estimates;
@@ -146,29 +147,47 @@ TEST(FastEngine, ExactBudgetCountsEveryMaximumMatching) {
   }
 }
 
-TEST(FastEngine, RefusesGraphsItCannotStandInFor) {
+TEST(FastEngine, RefusesWhatItCannotRunWithAReason) {
   const BGraph graph = setest::GraphFromPairs(3, {{1, 2}, {2, 3}});
-  const FastSE fast(graph);
+  const FastEngine fast(graph);
   EXPECT_EQ(fast.MaxCardinality(), 2u);
-  EXPECT_TRUE(fast.Supports(2));
-  EXPECT_FALSE(fast.Supports(1));
+  EXPECT_EQ(fast.Refusal(2), "");
+  EXPECT_NE(fast.Refusal(1).find("size 1"), std::string::npos) << fast.Refusal(1);
 
   BGraph triangle;
   triangle.AddEdge(0, 1);
   triangle.AddEdge(1, 2);
   triangle.AddEdge(2, 0);
-  EXPECT_FALSE(FastSE(triangle).Supports(triangle.GetCardinalityOfMaxMatching()));
+  EXPECT_NE(FastEngine(triangle).Refusal(triangle.GetCardinalityOfMaxMatching()).find("bipartite"),
+            std::string::npos);
+
+  // The estimator stops with the reason instead of running another engine.
+  std::mt19937_64 engine(3);
+  SE se(triangle, 2, 1, engine);
+  bool exact = false;
+  std::vector<WideDouble> estimates;
+  try {
+    se.RunSE(exact, estimates);
+    ADD_FAILURE() << "the fast engine ran a graph that is not bipartite";
+  } catch (const std::invalid_argument& refusal) {
+    EXPECT_NE(std::string(refusal.what()).find("fast engine cannot make this run"),
+              std::string::npos)
+        << refusal.what();
+  }
+  se.engineKind = EngineKind::Literal;
+  se.RunSE(exact, estimates);
+  EXPECT_EQ(estimates.size(), 1u);
 }
 
-TEST(FastEngine, SingleRunsWithAnyMatchingNumberAgreeWithLiteralEngine) {
-  // A caller's maximum cardinality that is not the graph's leaves the fast
-  // engine out; both paths then give the literal outcome.
+TEST(FastEngine, SingleRunsAgreeWithLiteralEngineOrAreRefused) {
+  // At the graph's matching number (3) both engines give the same run; at
+  // any other number only the literal engine runs, the fast one refuses.
   const BGraph graph = setest::GraphFromPairs(4, {{1, 2}, {2, 3}, {1, 3}, {3, 4}});
   for (unsigned int maxCardinality : {1u, 3u, 4u}) {
     std::mt19937_64 first(11);
     std::mt19937_64 second(11);
     SE literal(graph, 2, 1, first);
-    literal.useFastEngine = false;
+    literal.engineKind = EngineKind::Literal;
     SE fast(graph, 2, 1, second);
     bool literalExact = false;
     bool fastExact = true;
@@ -176,6 +195,11 @@ TEST(FastEngine, SingleRunsWithAnyMatchingNumberAgreeWithLiteralEngine) {
     WideDouble fastEstimate = 1.0;
     const SE::DecompositionList expected =
         literal.RunSingleSE(literalExact, literalEstimate, maxCardinality);
+    if (maxCardinality != 3) {
+      EXPECT_THROW(fast.RunSingleSE(fastExact, fastEstimate, maxCardinality),
+                   std::invalid_argument);
+      continue;
+    }
     EXPECT_EQ(fast.RunSingleSE(fastExact, fastEstimate, maxCardinality), expected);
     EXPECT_TRUE(SameBits(literalEstimate.ToDouble(), fastEstimate.ToDouble()));
     EXPECT_EQ(literalExact, fastExact);

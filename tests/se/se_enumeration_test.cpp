@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bipartite/DecompositionVerifier.h"
 #include "numeric/Statistics.h"
 #include "se/SE.h"
 #include "se_test_support.h"
@@ -19,35 +20,6 @@
 namespace {
 
 using Decomposition = BGraph::Decomposition;
-using IdPair = std::pair<std::uint32_t, std::uint32_t>;
-
-bool HasDistinctNumbers(const TimeTable& table) {
-  return table.positionById.size() == table.passages.size();
-}
-
-// Checks a decomposition against the timetable alone: every passage once,
-// consecutive passages in the follow relation, and as few chains as the
-// maximum matching allows. A chain whose last passage may be followed by its
-// first is a closed rotation: its closing edge is matched too.
-void ExpectValidMinimumDecomposition(const Decomposition& decomposition,
-                                     const setest::Instance& instance, std::size_t maxMatching) {
-  const std::set<IdPair> follows(instance.poset.pairs.begin(), instance.poset.pairs.end());
-  std::multiset<std::uint32_t> expectedIds;
-  for (const Passage& passage : instance.table.passages) expectedIds.insert(passage.id);
-  std::multiset<std::uint32_t> ids;
-  std::size_t closed = 0;
-  for (const BGraph::Chain& chain : decomposition) {
-    ASSERT_FALSE(chain.empty());
-    ids.insert(chain.begin(), chain.end());
-    for (std::size_t k = 1; k < chain.size(); ++k)
-      EXPECT_TRUE(follows.count({chain[k - 1], chain[k]})) << chain[k - 1] << " -> " << chain[k];
-    if (chain.size() > 1 && follows.count({chain.back(), chain.front()})) ++closed;
-  }
-  EXPECT_EQ(ids, expectedIds);
-  if (HasDistinctNumbers(instance.table)) {
-    EXPECT_EQ(decomposition.size(), instance.table.passages.size() - maxMatching + closed);
-  }
-}
 
 struct Truth {
   std::size_t maxMatching = 0;
@@ -72,7 +44,7 @@ Truth BruteForce(const setest::Instance& instance) {
 class Enumeration : public testing::TestWithParam<std::tuple<bool, VertexOrder>> {
  protected:
   void Configure(SE& se) const {
-    se.useFastEngine = std::get<0>(GetParam());
+    se.engineKind = std::get<0>(GetParam()) ? EngineKind::Fast : EngineKind::Literal;
     se.vertexOrder = std::get<1>(GetParam());
   }
 };
@@ -105,7 +77,7 @@ TEST_P(Enumeration, BudgetCoveringAllMatchingsIsExact) {
       ASSERT_EQ(found.size(), truth.count);
       EXPECT_EQ(std::set<Decomposition>(found.begin(), found.end()), truth.decompositions);
       for (const Decomposition& decomposition : found)
-        ExpectValidMinimumDecomposition(decomposition, instance, truth.maxMatching);
+        EXPECT_EQ(VerifyDecomposition(instance.table, decomposition, kAnyClosedRotations), "");
     }
   }
   EXPECT_GE(nonTrivial, 15);  // the sample must exercise real branching

@@ -37,7 +37,7 @@ RunResult RunEstimator(const BGraph& graph, unsigned int budget, unsigned int re
                        std::uint64_t seed, bool fastEngine) {
   std::mt19937_64 engine(seed);
   SE se(graph, budget, repetitions, engine);
-  se.useFastEngine = fastEngine;
+  se.engineKind = fastEngine ? EngineKind::Fast : EngineKind::Literal;
   RunResult result;
   result.exact = !result.exact;  // the run must overwrite it
   std::vector<WideDouble> estimates{42.0};  // and replace this

@@ -1,8 +1,8 @@
-#include "se/Extensions.h"
+#include "se/QuorlinExtensions.h"
 
 namespace po = boost::program_options;
 
-namespace extensions {
+namespace quorlin {
 
 const char* const kCaption = "Extensions";
 
@@ -23,7 +23,7 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
   return group;
 }
 
-}  // namespace extensions
+}  // namespace quorlin
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int) {
   po::validators::check_first_occurrence(value);

@@ -1,9 +1,9 @@
 #pragma once
 
 // Quorlin's options beyond the counting program's own: the exact count of
-// decompositions, the order in which a run decides the vertices and the
-// memory the precedence graph may take. They
-// form a group of their own, listed after the own options, so that the
+// decompositions, the order in which a run decides the vertices, the
+// rotations and trace files, and the memory the precedence graph may take.
+// They form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
 #include <string>
@@ -13,7 +13,7 @@
 #include "common/MemoryLimit.h"
 #include "se/VertexOrder.h"
 
-namespace extensions {
+namespace quorlin {
 
 extern const char* const kCaption;
 
@@ -30,7 +30,7 @@ struct ExtensionSettings {
 // vertex order is a command-line error.
 boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
 
-}  // namespace extensions
+}  // namespace quorlin
 
 // Reads a vertex order option value ("random" or "degree").
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int);
