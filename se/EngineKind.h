@@ -19,5 +19,8 @@ enum class EngineKind { Fast, Literal };
 
 std::string EngineKindName(EngineKind kind);
 
-// An engine over `graph`, which must outlive it and stay unchanged.
-std::unique_ptr<LevelEngine> MakeLevelEngine(EngineKind kind, const BGraph& graph);
+// An engine over `graph`, which must outlive it and stay unchanged. With
+// `maximum` (a maximum matching of the graph), an engine that carries a
+// matching may start from it instead of finding one.
+std::unique_ptr<LevelEngine> MakeLevelEngine(EngineKind kind, const BGraph& graph,
+                                             const BGraph::Matching* maximum = nullptr);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <utility>
 
-FastEngine::FastEngine(const BGraph& graph) : residual_(graph), finder_(residual_) {
+FastEngine::FastEngine(const BGraph& graph, const BGraph::Matching* maximum)
+    : residual_(graph), finder_(residual_) {
   if (!residual_.IsBipartite()) return;
-  root_ = residual::MakeRoot(residual_);
+  root_ = maximum ? residual::RootFromMatching(residual_, *maximum) : residual::MakeRoot(residual_);
   maxCardinality_ = static_cast<unsigned int>(residual::ResidualMatchingSize(root_));
+  forced_ = residual::ForcedVertices(residual_, root_);
 }
 
 std::string FastEngine::Refusal(unsigned int maxCardinality) const {
@@ -21,6 +23,7 @@ std::string FastEngine::Refusal(unsigned int maxCardinality) const {
 
 void FastEngine::Start(unsigned int /*maxCardinality*/) {
   finder_ = fastse::SuccessorFinder(residual_);
+  finder_.UseForced(forced_);
   walked_ = residual_;
   gone_.assign(static_cast<std::size_t>(residual_.VertexCount()), 0);
   deadEntries_ = 0;

@@ -32,8 +32,10 @@
 
 class FastEngine : public LevelEngine {
  public:
-  // `graph` must outlive this object and stay unchanged.
-  explicit FastEngine(const BGraph& graph);
+  // `graph` must outlive this object and stay unchanged. `maximum`, when
+  // given, is a maximum matching of it to start from (pairs of vertices);
+  // otherwise Hopcroft-Karp finds one.
+  explicit FastEngine(const BGraph& graph, const BGraph::Matching* maximum = nullptr);
 
   // Found by Hopcroft-Karp; 0 when the graph is not bipartite.
   unsigned int MaxCardinality() const override { return maxCardinality_; }
@@ -54,6 +56,7 @@ class FastEngine : public LevelEngine {
 
   ResidualGraph residual_;
   residual::State root_;
+  std::vector<std::uint8_t> forced_;  // forced in the whole graph, so in every node
   unsigned int maxCardinality_ = 0;
 
   // The running descent.

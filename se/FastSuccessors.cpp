@@ -31,6 +31,7 @@ void Unmatch(State& state, int x) {
 SuccessorFinder::SuccessorFinder(const ResidualGraph& graph)
     : graph_(&graph),
       visited_(static_cast<std::size_t>(graph.VertexCount()), 0),
+      target_(visited_.size(), 0),
       dead_(visited_.size(), 0),
       alive_(visited_.size(), 0),
       parent_(visited_.size(), -1),
@@ -65,7 +66,9 @@ void SuccessorFinder::FindCandidates(const State& state, int vertex, std::vector
   }
 
   const std::int32_t mate = state[vertex];
-  if (mate == kFree || Search(state, vertex, -1, false) >= 0) {
+  const bool forced = forced_ != nullptr && (*forced_)[vertex];
+  if (mate == kFree || (forced ? SearchMates(state, vertex, distinct)
+                               : Search(state, vertex, -1, false)) >= 0) {
     const Reason reason = mate == kFree ? Reason::VertexFree : Reason::VertexFreeable;
     out.push_back({kNoPartner, reason});
     for (std::int32_t w : distinct) out.push_back({w, w == mate ? Reason::InMatching : reason});
@@ -158,6 +161,34 @@ int SuccessorFinder::Search(const State& state, int x, int target, bool skipDead
   }
   if (skipDead)
     for (std::int32_t y : reached) dead_[y] = round_;
+  return -1;
+}
+
+int SuccessorFinder::SearchMates(const State& state, int x,
+                                 const std::vector<std::int32_t>& neighbours) {
+  NextStamp();
+  std::size_t remaining = 0;
+  for (std::int32_t w : neighbours) {
+    const std::int32_t target = state[w];
+    if (target < 0 || target == x || target_[target] == stamp_) continue;
+    target_[target] = stamp_;
+    ++remaining;
+  }
+  if (remaining == 0) return -1;
+  queue_.clear();
+  queue_.push_back(state[x]);
+  for (std::size_t head = 0; head < queue_.size(); ++head) {
+    const int c = queue_[head];
+    for (const std::int32_t* y = graph_->NeighboursBegin(c); y != graph_->NeighboursEnd(c); ++y) {
+      const std::int32_t entry = state[*y];
+      if (*y == x || IsCleared(entry) || visited_[*y] == stamp_) continue;
+      visited_[*y] = stamp_;
+      parent_[*y] = c;
+      if (entry == kFree) return *y;
+      if (target_[*y] == stamp_ && --remaining == 0) return -1;
+      queue_.push_back(entry);
+    }
+  }
   return -1;
 }
 

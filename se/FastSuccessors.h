@@ -26,7 +26,10 @@
 // Cost per node and vertex: one alternating search from mate(v) (stopping
 // at the first free vertex), plus searches from the neighbours' mates when v
 // cannot be left free; failed searches share their dead ends. Each search is
-// bounded by the edges of v's component of R.
+// bounded by the edges of v's component of R. A vertex that no maximum
+// matching of the whole graph leaves free cannot be left free below either:
+// for it the search from mate(v) stops as soon as it has met the mates of
+// v's neighbours, instead of exhausting v's component.
 
 #include <cstdint>
 #include <vector>
@@ -61,6 +64,13 @@ class SuccessorFinder {
   // by edges of vertices cleared in every state passed from now on.
   void UseGraph(const ResidualGraph& graph) { graph_ = &graph; }
 
+  // Flags of the vertices forced in the whole graph (residual::
+  // ForcedVertices), forced in every state below the root too. Deciding
+  // such a vertex needs no search for a free vertex: the search from its
+  // mate only looks for its neighbours' mates (cycles) and stops when it has
+  // met them all. `forced` must outlive this finder.
+  void UseForced(const std::vector<std::uint8_t>& forced) { forced_ = &forced; }
+
   // Appends the completable candidates of `state` when `vertex` is decided,
   // in successor order.
   void FindCandidates(const residual::State& state, int vertex, std::vector<Candidate>& out);
@@ -77,6 +87,10 @@ class SuccessorFinder {
   // success marks the vertices of its path alive (they reach a free vertex),
   // and later searches stop at either.
   int Search(const residual::State& state, int x, int target, bool skipDead);
+  // The search from mate(x) for x forced: it stops once it has reached the
+  // mates of all of `neighbours` (x's distinct residual neighbours). Returns
+  // a free vertex if it meets one (not for a forced x), or -1.
+  int SearchMates(const residual::State& state, int x, const std::vector<std::int32_t>& neighbours);
   void MarkPathAlive(const residual::State& state, int x, int end);
   // Flips the matching along the path found by the last Search, ending at
   // `end`; x becomes free.
@@ -85,7 +99,9 @@ class SuccessorFinder {
   void NextStamp();
 
   const ResidualGraph* graph_;
+  const std::vector<std::uint8_t>* forced_ = nullptr;
   std::vector<std::uint32_t> visited_;
+  std::vector<std::uint32_t> target_;
   std::vector<std::uint32_t> dead_;
   std::vector<std::uint32_t> alive_;
   std::vector<std::int32_t> parent_;

@@ -38,9 +38,23 @@ inline std::int32_t PartnerOf(std::int32_t entry) { return kPartnerBase - entry;
 // Root state: nothing cleared, a maximum matching of the whole graph
 // (bipartite/HopcroftKarp.h, O(E sqrt V)). The graph must be bipartite.
 State MakeRoot(const ResidualGraph& graph);
+// The same from a given maximum matching of the graph (pairs of vertices).
+State RootFromMatching(const ResidualGraph& graph, const BGraph::Matching& maximum);
 
 // Number of edges of the residual matching.
 std::size_t ResidualMatchingSize(const State& state);
+
+// One flag per vertex: 1 when every maximum matching of `graph` covers the
+// vertex ("forced"); `state` must be the root (a maximum matching, nothing
+// cleared). A vertex can be left free iff an even alternating path leads to
+// it from a free vertex of its own side, so one search from all free
+// vertices finds the others. Which maximum matching is used does not
+// matter. A vertex forced in the graph stays forced in every node below the
+// root: each step removes a vertex some maximum matching leaves free, or a
+// pair some maximum matching holds, and a maximum matching that left a
+// forced vertex free below would, with what was removed, leave it free
+// above. O(V + E).
+std::vector<std::uint8_t> ForcedVertices(const ResidualGraph& graph, const State& state);
 
 // The decided pairs as (decided vertex, partner), in the order in which the
 // vertices were decided. `order` is the run's vertex order; the decided

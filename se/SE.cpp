@@ -15,7 +15,7 @@ SE::DecompositionList SE::RunSE(bool& isFullyEnumerated, std::vector<WideDouble>
   estimates.clear();
   // Without runs neither the engine nor the matching number is needed.
   if (repetitions == 0) return {};
-  const std::unique_ptr<LevelEngine> levels = MakeLevelEngine(engineKind, graph);
+  const std::unique_ptr<LevelEngine> levels = MakeLevelEngine(engineKind, graph, startMatching ? &*startMatching : nullptr);
   const unsigned int maxCardinality = levels->MaxCardinality();
   DecompositionList decompositions;
   WideDouble sum = 0.0;
@@ -35,7 +35,7 @@ SE::DecompositionList SE::RunSE(bool& isFullyEnumerated, std::vector<WideDouble>
 
 SE::DecompositionList SE::RunSingleSE(bool& isFullyEnumerated, WideDouble& estimate,
                                       unsigned int maxCardinality) {
-  const std::unique_ptr<LevelEngine> levels = MakeLevelEngine(engineKind, graph);
+  const std::unique_ptr<LevelEngine> levels = MakeLevelEngine(engineKind, graph, startMatching ? &*startMatching : nullptr);
   return Descend(*levels, isFullyEnumerated, estimate, maxCardinality);
 }
 

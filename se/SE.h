@@ -32,6 +32,7 @@
 #include <cstddef>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -55,6 +56,10 @@ class SE {
   EngineKind engineKind = EngineKind::Fast;
   // How each run rearranges its shuffled vertex list before descending.
   VertexOrder vertexOrder = VertexOrder::Random;
+  // A maximum matching of `graph` the fast engine may start from instead of
+  // finding one of its own; the runs are the same with any (successors are
+  // properties of the graph, not of the matching carried down).
+  std::optional<BGraph::Matching> startMatching;
 
   // Where the runs are, for a progress line that reads it from another
   // thread: repetitions finished, levels done of the running one, and the

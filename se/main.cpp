@@ -193,12 +193,16 @@ int main(int argc, char* argv[]) {
 
     BGraph graph;
     unsigned int chains = static_cast<unsigned int>(table.passages.size() - count.matchingSize);
+    BGraph::Matching maximum;
     if (fit.fits) {
       Poset poset;
       poset.CreatePoset(table);
       graph.InitGraphFromPoset(table, poset);
       poset = Poset();  // the graph holds the pairs; nothing reads them again
-      chains = static_cast<unsigned int>(graph.GetDillworthDecomposition().size());
+      // The reference decomposition is that of Edmonds' matching; the
+      // estimator starts from the same matching instead of finding its own.
+      maximum = graph.GetMaxMatching();
+      chains = static_cast<unsigned int>(graph.GetDillworthDecompositionFromMatching(maximum).size());
     }
 
     // The estimator keeps its own graph; the driver needs none after this,
@@ -206,6 +210,7 @@ int main(int argc, char* argv[]) {
     // of a run).
     SE se(std::move(graph), budget, repetitions, engine);
     se.vertexOrder = settings.vertexOrder;
+    if (fit.fits) se.startMatching = std::move(maximum);
     std::cout << "Running SE with B=" << budget << " and N=" << repetitions << std::endl;
     Summary summary;
     std::vector<WideDouble> estimates;

@@ -21,11 +21,13 @@ struct RunResult {
 };
 
 RunResult Run(const BGraph& graph, unsigned int budget, unsigned int repetitions,
-              std::uint64_t seed, bool fastEngine, VertexOrder order = VertexOrder::Random) {
+              std::uint64_t seed, bool fastEngine, VertexOrder order = VertexOrder::Random,
+              bool startFromEdmonds = false) {
   std::mt19937_64 engine(seed);
   SE se(graph, budget, repetitions, engine);
   se.engineKind = fastEngine ? EngineKind::Fast : EngineKind::Literal;
   se.vertexOrder = order;
+  if (startFromEdmonds) se.startMatching = graph.GetMaxMatching();
   RunResult result;
   std::vector<WideDouble> estimates;
   result.decompositions = se.RunSE(result.exact, estimates);
@@ -40,10 +42,13 @@ RunResult RunFast(const BGraph& graph, unsigned int budget, std::uint64_t seed) 
 
 bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
+// The fast engine starts from its own maximum matching, or from Edmonds'
+// as Quorlin gives it: the runs must not depend on which.
 void ExpectSameRuns(const BGraph& graph, unsigned int budget, std::uint64_t seed,
-                    unsigned int repetitions = 2, VertexOrder order = VertexOrder::Random) {
+                    unsigned int repetitions = 2, VertexOrder order = VertexOrder::Random,
+                    bool startFromEdmonds = false) {
   const RunResult literal = Run(graph, budget, repetitions, seed, false, order);
-  const RunResult fast = Run(graph, budget, repetitions, seed, true, order);
+  const RunResult fast = Run(graph, budget, repetitions, seed, true, order, startFromEdmonds);
   SCOPED_TRACE("budget " + std::to_string(budget) + ", seed " + std::to_string(seed));
   ASSERT_EQ(literal.estimates.size(), fast.estimates.size());
   for (std::size_t k = 0; k < literal.estimates.size(); ++k)
@@ -82,7 +87,8 @@ TEST(FastEngine, SameRunsAsLiteralEngineOnRandomTimetables) {
         setest::BuildInstance(setest::RandomPassages(rng, 1 + instance % 9));
     SCOPED_TRACE("instance " + std::to_string(instance));
     const VertexOrder order = instance % 2 == 0 ? VertexOrder::Random : VertexOrder::Degree;
-    for (unsigned int budget : budgets) ExpectSameRuns(built.graph, budget, rng(), 2, order);
+    for (unsigned int budget : budgets)
+      ExpectSameRuns(built.graph, budget, rng(), 2, order, budget % 2 == 1);
     if (HasFailure()) return;
   }
 }
@@ -108,7 +114,8 @@ TEST(FastEngine, SameRunsOnLargerTimetablesWhereDecidedVerticesAreDropped) {
   for (int instance = 0; instance < 4; ++instance) {
     const setest::Instance built =
         setest::BuildInstance(setest::RandomPassages(rng, 33 + instance));
-    for (unsigned int budget : {1u, 3u}) ExpectSameRuns(built.graph, budget, rng(), 1);
+    for (unsigned int budget : {1u, 3u})
+      ExpectSameRuns(built.graph, budget, rng(), 1, VertexOrder::Degree, budget == 3);
   }
 }
 

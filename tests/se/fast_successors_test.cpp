@@ -128,3 +128,32 @@ TEST(ResidualState, RootMatchingIsMaximumOnLargerRandomGraphs) {
     ExpectMaximumResidualMatching(root, built.graph);
   }
 }
+
+// Forced vertices against all maximum matchings: forced exactly when every
+// maximum matching covers the vertex.
+TEST(ForcedVertices, AreThoseEveryMaximumMatchingCovers) {
+  std::mt19937 rng(77);
+  int forcedSeen = 0;
+  for (int instance = 0; instance < 150; ++instance) {
+    const int n = 1 + instance % 9;
+    const setest::Instance built = setest::BuildInstance(RandomPassages(rng, n));
+    const ResidualGraph residual(built.graph);
+    const std::vector<std::uint8_t> forced =
+        residual::ForcedVertices(residual, residual::MakeRoot(residual));
+    MaximumMatchingEnumerator enumerator(
+        n, SplitEdges(built.table, built.poset));
+    std::vector<int> covering(2 * n, 0);
+    const std::vector<BGraph::Matching> all = enumerator.MaximumMatchings();
+    for (const BGraph::Matching& matching : all)
+      for (const auto& pair : matching) {
+        ++covering[pair.first];
+        ++covering[pair.second];
+      }
+    for (int v = 0; v < 2 * n; ++v) {
+      const bool coveredByAll = covering[v] == static_cast<int>(all.size());
+      ASSERT_EQ(forced[v] == 1, coveredByAll) << "instance " << instance << ", vertex " << v;
+      forcedSeen += forced[v];
+    }
+  }
+  EXPECT_GT(forcedSeen, 100);
+}
