@@ -47,6 +47,18 @@ std::string DescribeOptions(const boost::program_options::options_description& o
                             const std::string& groupCaption,
                             const boost::program_options::options_description& group);
 
+// Reads the value of an option that names one of a few choices (for a
+// `validate` overload of Boost.Program_options): `parse(name, value)` gives
+// false for an unknown name, which is a command-line error.
+template <typename T, typename Parse>
+void ReadNamedChoice(boost::any& value, const std::vector<std::string>& tokens, Parse parse) {
+  boost::program_options::validators::check_first_occurrence(value);
+  const std::string& name = boost::program_options::validators::get_single_string(tokens);
+  T choice{};
+  if (!parse(name, choice)) throw boost::program_options::invalid_option_value(name);
+  value = choice;
+}
+
 // Seeds from the random device, then reseeds with a positive seed.
 void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed);
 

@@ -1,5 +1,7 @@
 #include "localsearch/ParvelExtensions.h"
 
+#include "common/ProgramFrame.h"
+
 namespace po = boost::program_options;
 
 namespace parvel {
@@ -23,9 +25,5 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
 }  // namespace parvel
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, SearchKind*, int) {
-  po::validators::check_first_occurrence(value);
-  const std::string& name = po::validators::get_single_string(tokens);
-  SearchKind kind = SearchKind::Walk;
-  if (!ParseSearchKind(name, kind)) throw po::invalid_option_value(name);
-  value = kind;
+  frame::ReadNamedChoice<SearchKind>(value, tokens, ParseSearchKind);
 }

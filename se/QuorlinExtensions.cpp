@@ -1,5 +1,7 @@
 #include "se/QuorlinExtensions.h"
 
+#include "common/ProgramFrame.h"
+
 namespace po = boost::program_options;
 
 namespace quorlin {
@@ -26,9 +28,5 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
 }  // namespace quorlin
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int) {
-  po::validators::check_first_occurrence(value);
-  const std::string& name = po::validators::get_single_string(tokens);
-  VertexOrder order = VertexOrder::Random;
-  if (!ParseVertexOrder(name, order)) throw po::invalid_option_value(name);
-  value = order;
+  frame::ReadNamedChoice<VertexOrder>(value, tokens, ParseVertexOrder);
 }
