@@ -48,7 +48,17 @@ void ExchangeSearch::Run(unsigned int rounds) {
   // state without any move; the search then starts again from the start.
   const bool startHasCycles =
       initial.chains > static_cast<int>(state.Successors().size() - start.size());
+  // Halfway and three quarters through, a search that has drifted below
+  // the best it met goes back to it: the cooler rest of the run then works
+  // on the best plateau (on days where balance and rest pull apart, the
+  // rested count gains).
+  const unsigned int firstReturn = rounds / 2;
+  const unsigned int secondReturn = rounds - rounds / 4;
   for (unsigned int round = 1; round <= rounds; ++round) {
+    if ((round == firstReturn || round == secondReturn) && IsBetter(best, state.Counts())) {
+      KeepBest();
+      state.Reset(BestMatching());
+    }
     const bool moved = Round(AcceptanceAt(temperature));
     if (!moved && startHasCycles) {
       KeepBest();

@@ -4,18 +4,22 @@
 // exchange search.
 //
 // A run of N rounds proposes, in every round, as many moves as the split
-// graph has rows with cells: each proposal draws a row and one of its
-// neighbour columns and works out the move that puts the two together
-// (ChainExchange::Propose). A move that merges a cycle away is always
+// graph has rows with cells. Half the proposals draw a row and one of its
+// neighbour columns and work out the move that puts the two together
+// (ChainExchange::Propose); the other half are aimed at balance or rest
+// (ChainExchange::ProposeAimed). A move that merges a cycle away is always
 // taken; any other is taken with the Metropolis probability of its change
 // in the score balanced + w * rested at the round's temperature, which
-// falls geometrically over the run (AnnealingSchedule). The best decomposition met, by the ranking of Search.h, is kept;
-// since no move adds a chain, it never has more chains than the start.
+// falls geometrically over the run (AnnealingSchedule). The best
+// decomposition met, by the ranking of Search.h, is kept; since no move
+// adds a chain, it never has more chains than the start. Halfway and three
+// quarters through the run, a current decomposition that ranks below the
+// best goes back to the best.
 //
 // Randomness: every proposal takes one output of the program's engine (its
-// two halves pick the row and the neighbour); a move that is not surely
-// taken takes one more for the Metropolis test. A positive seed repeats a
-// run exactly.
+// top bit chooses random or aimed, the rest picks the row and neighbour or
+// the chains and move); a move that is not surely taken takes one more for
+// the Metropolis test. A positive seed repeats a run exactly.
 //
 // Recording: one entry per `IterationsPerEntry()` rounds (1 up to
 // kMaxRecordedEntries rounds, then evenly thinned), each the best counts
