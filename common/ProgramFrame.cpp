@@ -127,6 +127,28 @@ void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed) {
   if (seed > 0) engine.seed(static_cast<std::mt19937_64::result_type>(seed));
 }
 
+std::uint32_t RunSeed(std::random_device& device, int seed) {
+  const std::uint32_t drawn = device();
+  return seed > 0 ? static_cast<std::uint32_t>(seed) : drawn;
+}
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, Count*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& text = po::validators::get_single_string(tokens);
+  Count count;
+  std::size_t used = 0;
+  unsigned long parsed = 0;
+  try {
+    if (!text.empty() && text[0] >= '0' && text[0] <= '9') parsed = std::stoul(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used == 0 || used != text.size() || parsed < 1 || parsed > Count::kMaxCount)
+    throw po::invalid_option_value(text);
+  count.value = static_cast<unsigned int>(parsed);
+  value = count;
+}
+
 double ElapsedSeconds(Clock::time_point start, Clock::time_point stop) {
   const auto ticks = std::chrono::duration_cast<std::chrono::nanoseconds>(stop - start).count();
   return static_cast<double>(ticks) / 1e9;

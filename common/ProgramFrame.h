@@ -4,6 +4,7 @@
 // parsing and checks, seeding of the run's engine, run clock, report saving.
 
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,6 +62,20 @@ void ReadNamedChoice(boost::any& value, const std::vector<std::string>& tokens, 
 
 // Seeds from the random device, then reseeds with a positive seed.
 void SeedEngine(std::mt19937_64& engine, std::random_device& device, int seed);
+
+// The seed SeedEngine gives an engine: the positive seed, or else the value
+// drawn from the device (one draw either way, as SeedEngine makes).
+std::uint32_t RunSeed(std::random_device& device, int seed);
+
+// A count of workers or searches for an option: a whole number from 1 to
+// kMaxCount.
+struct Count {
+  static constexpr unsigned int kMaxCount = 4096;
+  unsigned int value = 1;
+};
+
+// Reads a Count option value; anything else is a command-line error.
+void validate(boost::any& value, const std::vector<std::string>& tokens, Count*, int);
 
 double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
 

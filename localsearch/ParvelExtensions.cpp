@@ -18,7 +18,12 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "write the best decomposition as a CSV table to this file")
       ("max_memory", po::value<memory::Size>(&settings.maxMemory),
        "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
-       "the machine's memory)");
+       "the machine's memory)")
+      ("restarts", po::value<frame::Count>(&settings.restarts),
+       "run this many exchange searches, each with its own random stream, and keep the best "
+       "(ties to the lowest restart); over threads and MPI ranks")
+      ("threads", po::value<frame::Count>(&settings.threads),
+       "threads the restarts share (default 1); the output is the same for any number");
   return group;
 }
 

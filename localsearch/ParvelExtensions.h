@@ -1,7 +1,9 @@
 #pragma once
 
 // Parvel's options beyond the optimising program's own: which search runs
-// and whether the bound on balanced chains is reported. They form a group
+// and whether the bound on balanced chains is reported, the rotations file,
+// the memory the graph may take, and restarts of the exchange search over
+// threads and MPI ranks. They form a group
 // of their own, listed after the own options, so that a run without them
 // behaves and prints as before.
 
@@ -11,6 +13,7 @@
 #include <boost/program_options.hpp>
 
 #include "common/MemoryLimit.h"
+#include "common/ProgramFrame.h"
 #include "localsearch/SearchKind.h"
 
 namespace parvel {
@@ -21,6 +24,8 @@ struct ExtensionSettings {
   bool bound = false;
   std::string rotationsPath;  // empty: no rotations file
   memory::Size maxMemory{memory::DefaultLimit()};
+  frame::Count restarts;  // read only when the option is given
+  frame::Count threads;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search

@@ -19,7 +19,10 @@
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/ParvelExtensions.h"
+#include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
+#include "parallel/Ranks.h"
+#include "parallel/WorkerPool.h"
 
 namespace po = boost::program_options;
 
@@ -52,8 +55,28 @@ struct FinalResult {
   int rest = 0;
 };
 
+// What a search leaves for the report: its best counts, best matching and
+// recorded course.
+struct SearchResult {
+  DecompositionCounts best;
+  BGraph::Matching matching;
+  std::vector<int> balances;
+  std::vector<int> rests;
+  unsigned int iterationsPerEntry = 1;
+};
+
+SearchResult ResultOf(const Search& search) {
+  return {search.BestCounts(), search.BestMatching(), search.Balances(), search.Rests(),
+          search.IterationsPerEntry()};
+}
+
+SearchResult ResultOf(RestartOutcome outcome) {
+  return {outcome.best, std::move(outcome.matching), std::move(outcome.balances),
+          std::move(outcome.rests), outcome.iterationsPerEntry};
+}
+
 boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
-                                        double elapsedSeconds, const Search& search,
+                                        double elapsedSeconds, const SearchResult& search,
                                         bool recordPerformance) {
   boost::property_tree::ptree report;
   report.add("OPT.<xmlattr>.version", "1.0");
@@ -66,8 +89,8 @@ boost::property_tree::ptree BuildReport(const FinalResult& result, double thresh
   for (const BGraph::Chain& chain : result.decomposition)
     decomp.add("chain", JoinWithCommas(chain));
   if (recordPerformance) {
-    decomp.add("performance.balances", JoinWithCommas(search.Balances()));
-    decomp.add("performance.rest", JoinWithCommas(search.Rests()));
+    decomp.add("performance.balances", JoinWithCommas(search.balances));
+    decomp.add("performance.rest", JoinWithCommas(search.rests));
   }
   return report;
 }
@@ -80,13 +103,13 @@ struct BoundResult {
   bool optimal = false;
 };
 
-BoundResult BoundOf(const BGraph& graph, const TimeTable& table, const Search& search) {
-  const BGraph::Matching& start = search.StartMatching();
+BoundResult BoundOf(const BGraph& graph, const TimeTable& table, const BGraph::Matching& start,
+                    const DecompositionCounts& best) {
   const int openChains = graph.numberOfVertices / 2 - static_cast<int>(start.size());
-  const int cycles = search.BestCounts().chains - openChains;
+  const int cycles = best.chains - openChains;
   BoundResult result;
   result.bound = OpenBalancedChainsBound(graph, table, start) + cycles;
-  result.optimal = search.BestCounts().balanced == result.bound;
+  result.optimal = best.balanced == result.bound;
   return result;
 }
 
@@ -96,13 +119,53 @@ void PrintBound(const BoundResult& bound) {
 }
 
 // Extension elements come after every element of the plain report.
+// A run of several restarts: how many, and which won.
+struct RestartsRun {
+  unsigned int restarts = 0;  // 0: a single search without restarts
+  unsigned int best = 0;
+};
+
 void AddExtensions(boost::property_tree::ptree& report, const parvel::ExtensionSettings& settings,
-                   const BoundResult& bound, const Search& search, bool recordPerformance) {
+                   const BoundResult& bound, const SearchResult& search, bool recordPerformance,
+                   const RestartsRun& restarts) {
   report.add("OPT.search", SearchKindName(settings.search));
   report.add("OPT.balanced_upper_bound", bound.bound);
   report.add("OPT.balanced_optimal", bound.optimal);
   if (settings.search == SearchKind::Exchange && recordPerformance)
-    report.add("OPT.rounds_per_entry", search.IterationsPerEntry());
+    report.add("OPT.rounds_per_entry", search.iterationsPerEntry);
+  if (restarts.restarts > 0) {
+    report.add("OPT.restarts", restarts.restarts);
+    report.add("OPT.best_restart", restarts.best);
+  }
+}
+
+// Restarts finished and time, while the restarts run.
+ProgressLine::Text RestartsProgressText(const std::atomic<unsigned int>& finished,
+                                        unsigned int restarts) {
+  return [&finished, restarts](double seconds) {
+    std::ostringstream text;
+    text << "Parvel: restarts " << finished.load(std::memory_order_relaxed) << "/" << restarts
+         << " done here, " << std::fixed << std::setprecision(1) << seconds << " s";
+    return text.str();
+  };
+}
+
+// The best of this rank's restarts, pooled at the leader with the other
+// ranks' (a rank without restarts sends nothing). At the leader, the winner.
+RestartOutcome RunSharedRestarts(const parallel::Ranks& ranks, const RestartPlan& plan,
+                                 unsigned int restarts, BGraph& graph, TimeTable& table,
+                                 const BGraph::Matching& start, parallel::WorkerPool& workers,
+                                 std::atomic<unsigned int>& finished) {
+  const std::vector<unsigned int> mine = ranks.Share(restarts);
+  std::vector<std::uint64_t> message;
+  if (!mine.empty())
+    message = PackRestart(RunRestarts(mine, plan, graph, table, start, workers, &finished));
+  const std::vector<std::vector<std::uint64_t>> messages = ranks.Gather(message);
+  std::vector<RestartOutcome> outcomes;
+  for (const std::vector<std::uint64_t>& words : messages)
+    if (!words.empty()) outcomes.push_back(UnpackRestart(words));
+  if (outcomes.empty()) return {};
+  return BestRestart(outcomes);
 }
 
 // Iterations done, best counts and time, while the search runs.
@@ -122,6 +185,9 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Under an MPI launcher every rank runs this; only the leader prints.
+  parallel::Ranks ranks(argc, argv);
+  if (!ranks.IsLeader()) std::cout.rdbuf(nullptr);
   std::string timetablePath;
   unsigned int iterations = 1000;
   double tresholdRest = 11.0;
@@ -152,9 +218,26 @@ int main(int argc, char* argv[]) {
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
+    const bool restarting = vm.count("restarts") > 0;
+    if (restarting && settings.search != SearchKind::Exchange) {
+      std::cout << "--restarts needs --search exchange" << std::endl;
+      return 1;
+    }
+    if (ranks.Size() > 1 && !restarting) {
+      // A single search: the leader runs alone.
+      if (!ranks.IsLeader()) return 0;
+      std::cerr << "Parvel: a single search runs on rank 0 alone; --restarts shares "
+                   "independent searches among the ranks"
+                << std::endl;
+    }
+
     std::random_device device("default");
     std::mt19937_64 engine;
-    frame::SeedEngine(engine, device, seed);
+    std::uint32_t restartSeed = 0;
+    if (restarting)
+      restartSeed = ranks.Broadcast(frame::RunSeed(device, seed));
+    else
+      frame::SeedEngine(engine, device, seed);
 
     TimeTable table;
     table.LoadInstance(timetablePath);
@@ -171,34 +254,64 @@ int main(int argc, char* argv[]) {
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
-    const std::unique_ptr<Search> search =
-        MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
-    PrintCounts("initial", search->Initial().balanced, search->Initial().rest, tresholdRest);
-    std::cout << std::endl;
-    {
-      ProgressLine progress(ProgressText(*search, settings.search, iterations));
-      search->Run(iterations);
+    BGraph::Matching startMatching;
+    SearchResult searched;
+    RestartsRun restarts;
+    if (restarting) {
+      startMatching = graph.GetMaxMatching();
+      FinalResult initial;
+      BGraph::Matching startCopy = startMatching;
+      initial.decomposition = graph.GetDillworthDecompositionFromMatching(startCopy);
+      Decomposition::GetNumberOfBalancedAndRest(table, initial.decomposition, initial.balanced,
+                                                initial.rest, tresholdRest);
+      PrintCounts("initial", initial.balanced, initial.rest, tresholdRest);
+      std::cout << std::endl;
+      parallel::WorkerPool workers(settings.threads.value);
+      std::atomic<unsigned int> finished{0};
+      restarts.restarts = settings.restarts.value;
+      RestartOutcome winner;
+      {
+        ProgressLine progress(RestartsProgressText(finished, restarts.restarts),
+                              ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
+        winner = RunSharedRestarts(ranks, {restartSeed, iterations, tresholdRest, recording},
+                                   restarts.restarts, graph, table, startMatching, workers, finished);
+      }
+      if (!ranks.IsLeader()) return 0;
+      restarts.best = winner.index;
+      searched = ResultOf(std::move(winner));
+    } else {
+      const std::unique_ptr<Search> search =
+          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);
+      PrintCounts("initial", search->Initial().balanced, search->Initial().rest, tresholdRest);
+      std::cout << std::endl;
+      {
+        ProgressLine progress(ProgressText(*search, settings.search, iterations));
+        search->Run(iterations);
+      }
+      startMatching = search->StartMatching();
+      searched = ResultOf(*search);
     }
-    PrintCounts("final", search->BestCounts().balanced, search->BestCounts().rest, tresholdRest);
+    PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
+    if (restarting)
+      std::cout << "best of " << restarts.restarts << " restarts: restart " << restarts.best
+                << std::endl;
     const bool withBound = settings.bound || settings.search != SearchKind::Walk;
     BoundResult bound;
     if (withBound) {
-      bound = BoundOf(graph, table, *search);
+      bound = BoundOf(graph, table, startMatching, searched.best);
       PrintBound(bound);
     }
     const frame::Clock::time_point stop = frame::Clock::now();
-
     FinalResult result;
-    BGraph::Matching matching = search->BestMatching();
-    result.decomposition = graph.GetDillworthDecompositionFromMatching(matching);
+    result.decomposition = graph.GetDillworthDecompositionFromMatching(searched.matching);
     Decomposition::GetNumberOfBalancedAndRest(table, result.decomposition, result.balanced,
                                               result.rest, tresholdRest);
     const double elapsed = frame::ElapsedSeconds(start, stop);
     boost::property_tree::ptree report =
-        BuildReport(result, tresholdRest, elapsed, *search, recording);
-    if (withBound) AddExtensions(report, settings, bound, *search, recording);
+        BuildReport(result, tresholdRest, elapsed, searched, recording);
+    if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
     if (!settings.rotationsPath.empty()) {
       std::ostringstream rotations;
       WriteRotationsCsv(table, result.decomposition, rotations);

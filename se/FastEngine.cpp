@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <utility>
 
+namespace {
+
+// Fewer kept children than this are built on the calling thread alone.
+constexpr std::size_t kPoolFrom = 8;
+
+}  // namespace
+
 FastEngine::FastEngine(const BGraph& graph, const BGraph::Matching* maximum)
-    : residual_(graph), finder_(residual_) {
+    : residual_(graph) {
   if (!residual_.IsBipartite()) return;
   root_ = maximum ? residual::RootFromMatching(residual_, *maximum) : residual::MakeRoot(residual_);
   maxCardinality_ = static_cast<unsigned int>(residual::ResidualMatchingSize(root_));
@@ -21,25 +28,39 @@ std::string FastEngine::Refusal(unsigned int maxCardinality) const {
   return "";
 }
 
+unsigned int FastEngine::UseWorkers(parallel::WorkerPool& pool) {
+  pool_ = &pool;
+  return pool.Workers();
+}
+
 void FastEngine::Start(unsigned int /*maxCardinality*/) {
-  finder_ = fastse::SuccessorFinder(residual_);
-  finder_.UseForced(forced_);
+  const unsigned int workers = pool_ != nullptr ? pool_->Workers() : 1;
+  finders_.assign(workers, fastse::SuccessorFinder(residual_));
+  for (fastse::SuccessorFinder& finder : finders_) finder.UseForced(forced_);
+  candidates_.resize(workers);
   walked_ = residual_;
   gone_.assign(static_cast<std::size_t>(residual_.VertexCount()), 0);
   deadEntries_ = 0;
   level_.assign(1, root_);
 }
 
-void FastEngine::AppendSuccessors(std::size_t node, unsigned int vertex,
+void FastEngine::AppendSuccessors(std::size_t node, unsigned int vertex, unsigned int worker,
                                   std::vector<Successor>& out) {
-  candidates_.clear();
-  finder_.FindCandidates(level_[node], static_cast<int>(vertex), candidates_);
-  for (const fastse::Candidate& candidate : candidates_)
+  std::vector<fastse::Candidate>& candidates = candidates_[worker];
+  candidates.clear();
+  finders_[worker].FindCandidates(level_[node], static_cast<int>(vertex), candidates);
+  for (const fastse::Candidate& candidate : candidates)
     out.push_back({static_cast<std::uint32_t>(node), candidate.partner,
                    static_cast<std::uint8_t>(candidate.reason)});
 }
 
 void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& kept) {
+  if (pool_ != nullptr && pool_->Workers() > 1 && kept.size() >= kPoolFrom) {
+    BuildOnPool(vertex, kept);
+    DropDecided(vertex);
+    return;
+  }
+  fastse::SuccessorFinder& finder = finders_.front();
   std::vector<std::uint32_t> remaining(level_.size(), 0);
   for (const Successor& successor : kept) ++remaining[successor.parent];
   std::vector<residual::State> children;
@@ -50,12 +71,42 @@ void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& k
       children.push_back(std::move(parent));
     else
       children.push_back(parent);
-    finder_.BuildChild(children.back(), static_cast<int>(vertex),
-                       fastse::Candidate{successor.partner,
-                                         static_cast<fastse::Reason>(successor.proof)});
+    finder.BuildChild(children.back(), static_cast<int>(vertex),
+                      fastse::Candidate{successor.partner,
+                                        static_cast<fastse::Reason>(successor.proof)});
   }
   level_ = std::move(children);
   DropDecided(vertex);
+}
+
+void FastEngine::BuildOnPool(unsigned int vertex, const std::vector<Successor>& kept) {
+  std::vector<std::uint32_t> remaining(level_.size(), 0);
+  for (const Successor& successor : kept) ++remaining[successor.parent];
+  std::vector<std::uint8_t> takesOver(kept.size(), 0);
+  for (std::size_t k = 0; k < kept.size(); ++k)
+    takesOver[k] = --remaining[kept[k].parent] == 0 ? 1 : 0;
+  std::vector<residual::State> children(kept.size());
+  for (const std::uint8_t pass : {0, 1}) {
+    pool_->Pieces(kept.size(), [&](std::size_t, std::size_t begin, std::size_t end,
+                                   unsigned int worker) {
+      for (std::size_t k = begin; k < end; ++k) {
+        if (takesOver[k] != pass) continue;
+        residual::State& parent = level_[kept[k].parent];
+        if (pass == 1)
+          children[k] = std::move(parent);
+        else
+          children[k] = parent;
+        finders_[worker].BuildChild(
+            children[k], static_cast<int>(vertex),
+            fastse::Candidate{kept[k].partner, static_cast<fastse::Reason>(kept[k].proof)});
+      }
+    });
+  }
+  // The parents no child took over are freed on the pool too.
+  pool_->Pieces(level_.size(), [&](std::size_t, std::size_t begin, std::size_t end, unsigned int) {
+    for (std::size_t k = begin; k < end; ++k) residual::State().swap(level_[k]);
+  });
+  level_ = std::move(children);
 }
 
 // A vertex cleared in every node of a level (a decided vertex; with few
@@ -81,7 +132,7 @@ void FastEngine::DropDecided(unsigned int vertex) {
   }
   if (deadEntries_ > 0 && 4 * deadEntries_ >= walked_.EdgeEntryCount()) {
     walked_.Drop(gone_);
-    finder_.UseGraph(walked_);
+    for (fastse::SuccessorFinder& finder : finders_) finder.UseGraph(walked_);
     deadEntries_ = 0;
   }
 }

@@ -15,7 +15,13 @@
 // leaves are maximum matchings (it carries a maximum matching down the
 // tree); Refusal says so for anything else.
 //
-// Memory: O(B * V) for the level plus O(B * (1 + degree)) handles.
+// With a worker pool, the successors of a level's nodes are listed and the
+// kept children built by all workers at once, each with a finder of its
+// own; searches and builds depend only on the node, so the level is the
+// same as one thread would make.
+//
+// Memory: O(B * V) for the level plus O(B * (1 + degree)) handles, and
+// O(V) per worker.
 // Time per level: one alternating search per node for the decided vertex
 // (more when it cannot be left unmatched), plus O(V) per kept child that is
 // not its parent's last.
@@ -40,9 +46,10 @@ class FastEngine : public LevelEngine {
   // Found by Hopcroft-Karp; 0 when the graph is not bipartite.
   unsigned int MaxCardinality() const override { return maxCardinality_; }
   std::string Refusal(unsigned int maxCardinality) const override;
+  unsigned int UseWorkers(parallel::WorkerPool& pool) override;
   void Start(unsigned int maxCardinality) override;
   std::size_t LevelSize() const override { return level_.size(); }
-  void AppendSuccessors(std::size_t node, unsigned int vertex,
+  void AppendSuccessors(std::size_t node, unsigned int vertex, unsigned int worker,
                         std::vector<Successor>& out) override;
   void BuildLevel(unsigned int vertex, const std::vector<Successor>& kept) override;
   BGraph::Matching DecidedPairs(std::size_t node,
@@ -53,16 +60,21 @@ class FastEngine : public LevelEngine {
   // edges are dropped from the graph the searches walk, now and then.
   void DropDecided(unsigned int vertex);
   void MarkGone(int vertex);
+  // The kept children built on the pool: first those that copy their
+  // parent's state, then those that take it over (a parent's last child).
+  void BuildOnPool(unsigned int vertex, const std::vector<Successor>& kept);
 
   ResidualGraph residual_;
   residual::State root_;
   std::vector<std::uint8_t> forced_;  // forced in the whole graph, so in every node
   unsigned int maxCardinality_ = 0;
 
-  // The running descent.
+  parallel::WorkerPool* pool_ = nullptr;
+
+  // The running descent; a finder and a candidate list per worker.
   std::vector<residual::State> level_;
-  fastse::SuccessorFinder finder_;
-  std::vector<fastse::Candidate> candidates_;
+  std::vector<fastse::SuccessorFinder> finders_;
+  std::vector<std::vector<fastse::Candidate>> candidates_;
   ResidualGraph walked_;
   std::vector<std::uint8_t> gone_;  // cleared in every node of the level
   std::size_t deadEntries_ = 0;     // entries of walked_ at gone vertices

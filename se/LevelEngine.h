@@ -9,7 +9,9 @@
 // completable successors of each node when a vertex is decided, and builds
 // the children the driver kept. The two steps are separate calls, the first
 // one per node, so that the nodes of a level can be spread over threads:
-// AppendSuccessors reads its node and writes only to `out`.
+// an engine that takes a worker pool (UseWorkers) lets its workers list the
+// successors of different nodes at once, each with its own scratch space,
+// and builds the kept children on the pool too.
 //
 // Successor order is fixed for every engine: for each node in level order,
 // first the successor that leaves the vertex unmatched, then one per
@@ -24,6 +26,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "parallel/WorkerPool.h"
 
 // A successor before it is built.
 struct Successor {
@@ -48,9 +51,15 @@ class LevelEngine {
 
   virtual std::size_t LevelSize() const = 0;
 
+  // Lets the engine use `pool` (which must outlive the runs) and returns
+  // how many of its workers may call AppendSuccessors at once: 1 when the
+  // engine works alone.
+  virtual unsigned int UseWorkers(parallel::WorkerPool& /*pool*/) { return 1; }
+
   // Appends the completable successors of node `node` when `vertex` is
-  // decided, in successor order.
-  virtual void AppendSuccessors(std::size_t node, unsigned int vertex,
+  // decided, in successor order. Workers below UseWorkers' count may call
+  // it at once for different nodes, each passing its own number.
+  virtual void AppendSuccessors(std::size_t node, unsigned int vertex, unsigned int worker,
                                 std::vector<Successor>& out) = 0;
 
   // Replaces the level by the children `kept`, in that order; they were

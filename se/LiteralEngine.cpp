@@ -8,6 +8,7 @@ void LiteralEngine::Start(unsigned int maxCardinality) {
 }
 
 void LiteralEngine::AppendSuccessors(std::size_t node, unsigned int vertex,
+                                     unsigned int /*worker*/,
                                      std::vector<Successor>& out) {
   const std::uint32_t parent = static_cast<std::uint32_t>(node);
   if (!level_[node].graph.IsVertexInGraph(vertex)) {

@@ -32,7 +32,7 @@ class LiteralEngine : public LevelEngine {
   std::string Refusal(unsigned int) const override { return ""; }
   void Start(unsigned int maxCardinality) override;
   std::size_t LevelSize() const override { return level_.size(); }
-  void AppendSuccessors(std::size_t node, unsigned int vertex,
+  void AppendSuccessors(std::size_t node, unsigned int vertex, unsigned int worker,
                         std::vector<Successor>& out) override;
   void BuildLevel(unsigned int vertex, const std::vector<Successor>& kept) override;
   BGraph::Matching DecidedPairs(std::size_t node,

@@ -21,7 +21,13 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "write one CSV row per repetition (estimate, running mean and error) to this file")
       ("max_memory", po::value<memory::Size>(&settings.maxMemory),
        "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
-       "the machine's memory)");
+       "the machine's memory)")
+      ("threads", po::value<frame::Count>(&settings.threads),
+       "threads of the run (default 1): the nodes of a level, or with --streams repetition "
+       "whole repetitions, shared among them; the output is the same for any number")
+      ("streams", po::value<parallel::StreamKind>(&settings.streams),
+       "random streams: single (default, one for the run) or repetition (one per repetition, "
+       "so that repetitions run at once, on threads and MPI ranks)");
   return group;
 }
 
@@ -30,3 +36,11 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int) {
   frame::ReadNamedChoice<VertexOrder>(value, tokens, ParseVertexOrder);
 }
+
+namespace parallel {
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, StreamKind*, int) {
+  frame::ReadNamedChoice<StreamKind>(value, tokens, ParseStreamKind);
+}
+
+}  // namespace parallel

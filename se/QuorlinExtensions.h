@@ -2,7 +2,8 @@
 
 // Quorlin's options beyond the counting program's own: the exact count of
 // decompositions, the order in which a run decides the vertices, the
-// rotations and trace files, and the memory the precedence graph may take.
+// rotations and trace files, the memory the precedence graph may take, and
+// the threads and random streams of the runs.
 // They form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
@@ -11,6 +12,8 @@
 #include <boost/program_options.hpp>
 
 #include "common/MemoryLimit.h"
+#include "common/ProgramFrame.h"
+#include "parallel/Streams.h"
 #include "se/VertexOrder.h"
 
 namespace quorlin {
@@ -24,6 +27,8 @@ struct ExtensionSettings {
   std::string rotationsPath;  // empty: no rotations file
   std::string tracePath;      // empty: no trace file
   memory::Size maxMemory{memory::DefaultLimit()};
+  frame::Count threads;
+  parallel::StreamKind streams = parallel::StreamKind::Single;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown
@@ -34,3 +39,8 @@ boost::program_options::options_description MakeExtensionOptions(ExtensionSettin
 
 // Reads a vertex order option value ("random" or "degree").
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int);
+
+namespace parallel {
+// Reads a streams option value ("single" or "repetition").
+void validate(boost::any& value, const std::vector<std::string>& tokens, StreamKind*, int);
+}  // namespace parallel

@@ -26,9 +26,21 @@
 //
 // Randomness: only std::shuffle on the caller's engine, once over the vertex
 // list per run and once per level whose successors outnumber the budget.
+// RunStreams gives each repetition an engine of its own instead
+// (parallel/Streams.h), so that repetitions can run at once.
+//
+// Threads: with `workers`, an engine that takes the pool lists the
+// successors of a level's nodes on all workers, in contiguous pieces of the
+// level; the pieces are joined in level order before the selection draws,
+// so the draws and the runs are those of one thread.
+// RunStreams spreads whole repetitions over the workers instead, an engine
+// per worker.
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <cstddef>
 #include <functional>
 #include <limits>
@@ -38,6 +50,7 @@
 
 #include "bipartite/BGraph.h"
 #include "numeric/WideDouble.h"
+#include "parallel/WorkerPool.h"
 #include "se/EngineKind.h"
 #include "se/LevelEngine.h"
 #include "se/SeNode.h"
@@ -76,6 +89,18 @@ class SE {
   // When set, RunSE calls it after each repetition with its estimate and
   // whether it enumerated the tree fully.
   std::function<void(const WideDouble& estimate, bool fullyEnumerated)> onRepetition;
+  // When set, the runs use its threads (see above); it must outlive them.
+  parallel::WorkerPool* workers = nullptr;
+
+  // One repetition of RunStreams: its number, estimate, whether it
+  // enumerated the tree fully, and when it ended (seconds after the time
+  // point RunStreams was given).
+  struct Repetition {
+    unsigned int index = 0;
+    WideDouble estimate;
+    bool fullyEnumerated = false;
+    double seconds = 0.0;
+  };
 
   SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937_64& engine);
 
@@ -86,6 +111,19 @@ class SE {
   // when no run was made). Returns the decompositions of the last run's
   // final level (empty when no run was made).
   DecompositionList RunSE(bool& isFullyEnumerated, std::vector<WideDouble>& estimates);
+
+  // Runs the repetitions numbered `indices` (each below `repetitions`),
+  // repetition r drawing from parallel::MakeStream(seed, r), spread over the
+  // workers. Returns their results in the order of `indices`. `last` gets
+  // the decompositions of repetition `repetitions - 1` when it is among
+  // them (and is left alone otherwise).
+  template <typename TimePoint>
+  std::vector<Repetition> RunStreams(const std::vector<unsigned int>& indices, std::uint32_t seed,
+                                     TimePoint start, DecompositionList& last) {
+    return RunStreamsSince(indices, seed, [start] {
+      return std::chrono::duration<double>(TimePoint::clock::now() - start).count();
+    }, last);
+  }
 
   // One descent from a fresh root towards matchings of size
   // `maxCardinality`. Returns the decompositions of the final level's
@@ -105,9 +143,21 @@ class SE {
                                     unsigned int vertex);
 
  private:
-  DecompositionList Descend(LevelEngine& levels, bool& isFullyEnumerated, WideDouble& estimate,
-                            unsigned int maxCardinality);
+  DecompositionList Descend(LevelEngine& levels, std::mt19937_64& random, bool& isFullyEnumerated,
+                            WideDouble& estimate, unsigned int maxCardinality,
+                            std::atomic<std::size_t>* done, bool onPool);
+  // Whether engines made with workers list successors on the pool.
+  bool OnPool() const { return workers != nullptr && onPool_; }
+  bool onPool_ = false;
+  std::unique_ptr<LevelEngine> MakeEngine(bool withWorkers);
+  std::vector<Repetition> RunStreamsSince(const std::vector<unsigned int>& indices,
+                                          std::uint32_t seed,
+                                          const std::function<double()>& seconds,
+                                          DecompositionList& last);
   std::atomic<std::size_t>* LevelCounter();
+
+  // Successor lists of the pieces of a level listed on the pool.
+  std::vector<std::vector<Successor>> pieces_;
 };
 
 // The selection of a level: when the items outnumber `budget`, shuffles

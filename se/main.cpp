@@ -22,7 +22,10 @@
 #include "exact/ExactCountOutput.h"
 #include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
+#include "parallel/Ranks.h"
+#include "parallel/WorkerPool.h"
 #include "se/EstimateTrace.h"
+#include "se/PooledRepetitions.h"
 #include "se/QuorlinExtensions.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
@@ -139,11 +142,31 @@ void AddExtensions(boost::property_tree::ptree& report,
   if (settings.exact) exact::AddExactReport(report, count, mean);
   if (settings.vertexOrder != VertexOrder::Random)
     report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
+  if (settings.streams != parallel::StreamKind::Single)
+    report.add("SE.streams", parallel::StreamKindName(settings.streams));
+}
+
+// The runs with a stream per repetition: this process's share over its
+// threads, pooled at the leader in repetition order. Elsewhere than at the
+// leader the result is empty.
+PooledRepetitions RunRepetitionStreams(SE& se, const parallel::Ranks& ranks, std::uint32_t seed,
+                                       frame::Clock::time_point start) {
+  SE::DecompositionList last;
+  const std::vector<unsigned int> mine = ranks.Share(se.repetitions);
+  const std::vector<SE::Repetition> ran = se.RunStreams(mine, seed, start, last);
+  const bool hasLast = !mine.empty() && mine.back() + 1 == se.repetitions;
+  const std::vector<std::vector<std::uint64_t>> messages =
+      ranks.Gather(PackRepetitions(ran, hasLast ? &last : nullptr));
+  if (!ranks.IsLeader()) return {};
+  return PoolRepetitions(messages, se.repetitions);
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  // Under an MPI launcher every rank runs this; only the leader prints.
+  parallel::Ranks ranks(argc, argv);
+  if (!ranks.IsLeader()) std::cout.rdbuf(nullptr);
   std::string timetablePath;
   unsigned int budget = 1;
   unsigned int repetitions = 100;
@@ -172,9 +195,22 @@ int main(int argc, char* argv[]) {
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
+    const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
+    if (ranks.Size() > 1 && !streamPerRepetition) {
+      // One stream orders every draw: the leader runs alone.
+      if (!ranks.IsLeader()) return 0;
+      std::cerr << "Quorlin: with a single random stream rank 0 runs every repetition; "
+                   "--streams repetition shares them among the ranks"
+                << std::endl;
+    }
+
     std::random_device device("default");
     std::mt19937_64 engine;
-    frame::SeedEngine(engine, device, seed);
+    std::uint32_t streamSeed = 0;
+    if (streamPerRepetition)
+      streamSeed = ranks.Broadcast(frame::RunSeed(device, seed));
+    else
+      frame::SeedEngine(engine, device, seed);
 
     TimeTable table;
     table.LoadInstance(timetablePath);
@@ -222,8 +258,22 @@ int main(int argc, char* argv[]) {
         trace.Add(estimate, fullyEnumerated, frame::ElapsedSeconds(start, frame::Clock::now()));
       };
     }
-    ProgressLine progressLine(ProgressText(progress, repetitions));
-    const SE::DecompositionList decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
+    parallel::WorkerPool workers(settings.threads.value);
+    if (workers.Workers() > 1) se.workers = &workers;
+    ProgressLine progressLine(ProgressText(progress, repetitions),
+                              ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
+    SE::DecompositionList decompositions;
+    if (streamPerRepetition) {
+      PooledRepetitions pooled = RunRepetitionStreams(se, ranks, streamSeed, start);
+      if (!ranks.IsLeader()) return 0;
+      estimates = std::move(pooled.estimates);
+      for (unsigned int r = 0; r < repetitions; ++r)
+        trace.Add(estimates[r], pooled.fullyEnumerated[r], pooled.seconds[r]);
+      summary.isFullyEnumerated = repetitions > 0 && pooled.fullyEnumerated.back();
+      decompositions = std::move(pooled.last);
+    } else {
+      decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
+    }
     progressLine.Erase();
     summary.mean = Mean(estimates);
     summary.std = Std(estimates);

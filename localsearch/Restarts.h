@@ -1,0 +1,54 @@
+#pragma once
+
+// Independent restarts of the exchange search, each with a random stream of
+// its own (parallel/Streams.h: restart r draws from MakeStream(seed, r)),
+// spread over threads and MPI ranks; the best one wins.
+//
+// Every restart starts at the same maximum matching and runs the same
+// number of rounds; the winner is the best by the searches' ranking
+// (IsBetter), ties going to the lowest restart number. A restart's result
+// depends only on its number, so the winner, and hence the output, is the
+// same however the restarts were spread.
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "bipartite/BGraph.h"
+#include "common/TimeTable.h"
+#include "localsearch/Search.h"
+#include "parallel/WorkerPool.h"
+
+// What the report needs of a restart.
+struct RestartOutcome {
+  unsigned int index = 0;
+  DecompositionCounts best;
+  BGraph::Matching matching;  // the best matching met
+  std::vector<int> balances;  // recorded course (empty unless recording)
+  std::vector<int> rests;
+  unsigned int iterationsPerEntry = 1;
+};
+
+struct RestartPlan {
+  std::uint32_t seed = 0;
+  unsigned int rounds = 0;
+  double threshold = 0.0;
+  bool recordPerformance = false;
+};
+
+// Runs the restarts numbered `indices` (at least one) on `workers` and
+// returns the best of them. `finished`, when given, counts restarts as they
+// end (for a progress line).
+RestartOutcome RunRestarts(const std::vector<unsigned int>& indices, const RestartPlan& plan,
+                           BGraph& graph, TimeTable& table, const BGraph::Matching& start,
+                           parallel::WorkerPool& workers,
+                           std::atomic<unsigned int>* finished = nullptr);
+
+// The best of `outcomes` (at least one): by ranking, ties to the lowest
+// restart number.
+const RestartOutcome& BestRestart(const std::vector<RestartOutcome>& outcomes);
+
+// An outcome as words for another rank, and back (throws
+// std::out_of_range on a message that ends early).
+std::vector<std::uint64_t> PackRestart(const RestartOutcome& outcome);
+RestartOutcome UnpackRestart(const std::vector<std::uint64_t>& words);

@@ -1,0 +1,56 @@
+#pragma once
+
+// The processes of a run started by an MPI launcher (mpirun, mpiexec,
+// Slurm's srun), through Boost.MPI.
+//
+// MPI is started only when the environment shows a launcher (the variables
+// Open MPI, PMI and PMIx set for their processes); a program started
+// without one is a single process of rank 0 and never touches MPI, so it
+// behaves and prints as if MPI did not exist. Rank 0 leads: it alone
+// prints and writes files, from what the other ranks send it.
+//
+// What the ranks exchange is flattened to 64-bit words (Words.h).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace parallel {
+
+class Ranks {
+ public:
+  // Starts MPI when a launcher started this process.
+  Ranks(int& argc, char**& argv);
+  ~Ranks();
+  Ranks(const Ranks&) = delete;
+  Ranks& operator=(const Ranks&) = delete;
+
+  unsigned int Rank() const { return rank_; }
+  unsigned int Size() const { return size_; }
+  bool IsLeader() const { return rank_ == 0; }
+
+  // Every rank's words, by rank, at the leader; empty elsewhere. Every rank
+  // must call it, in the same order as the others' calls.
+  std::vector<std::vector<std::uint64_t>> Gather(const std::vector<std::uint64_t>& mine) const;
+
+  // The leader's value at every rank. Every rank must call it.
+  std::uint32_t Broadcast(std::uint32_t value) const;
+
+  // The items of [0, count) this rank runs: those with index % Size() ==
+  // Rank(), in increasing order.
+  std::vector<unsigned int> Share(unsigned int count) const;
+
+ private:
+  struct Mpi;
+  std::unique_ptr<Mpi> mpi_;
+  unsigned int rank_ = 0;
+  unsigned int size_ = 1;
+};
+
+// True when the environment shows that an MPI launcher started this
+// process.
+bool LaunchedByMpi();
+
+}  // namespace parallel

@@ -1,0 +1,140 @@
+// Threads and MPI ranks end to end: the console and the report are the same
+// for any number of threads or ranks, a single stream is the run without
+// the options, and bad counts are refused.
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "support/ProgramRunner.h"
+#include "support/TempFile.h"
+
+namespace {
+
+const std::string kDay = std::string(EXAMPLES_DIR) + "/day.csv";
+
+// Output and report without the lines and elements that tell run time.
+std::string Timeless(const ProgramResult& result, const std::string& reportPath) {
+  std::string text = result.out.substr(0, result.out.rfind("Run time: "));
+  std::string report = ReadFile(reportPath);
+  for (const std::string tag : {"exec_time_sec", "elapsed_seconds"}) {
+    const std::size_t open = report.find("<" + tag + ">");
+    const std::size_t close = report.find("</" + tag + ">");
+    if (open != std::string::npos && close != std::string::npos) report.erase(open, close - open);
+  }
+  return text + "\n" + report;
+}
+
+// The program's timeless output, run with `args` plus a report path, under
+// `launcher` with `launcherArgs` when one is given.
+std::string RunTimeless(const std::string& program, std::vector<std::string> args,
+                        const std::string& launcher = "",
+                        const std::vector<std::string>& launcherArgs = {}) {
+  TempDir dir;
+  const std::string report = dir.File("report.xml");
+  args.push_back("--outpath");
+  args.push_back(report);
+  ProgramResult result;
+  if (launcher.empty()) {
+    result = RunProgram(program, args);
+  } else {
+    std::vector<std::string> launched = launcherArgs;
+    launched.push_back(program);
+    launched.insert(launched.end(), args.begin(), args.end());
+    result = RunProgram(launcher, launched);
+  }
+  EXPECT_EQ(result.status, 0) << result.out << result.err;
+  return Timeless(result, report);
+}
+
+// The timeless output for each set of extra arguments.
+std::vector<std::string> RunEach(const std::string& program, const std::vector<std::string>& common,
+                                 const std::vector<std::vector<std::string>>& extras) {
+  std::vector<std::string> texts;
+  for (const std::vector<std::string>& extra : extras) {
+    std::vector<std::string> args = common;
+    args.insert(args.end(), extra.begin(), extra.end());
+    texts.push_back(RunTimeless(program, args));
+  }
+  return texts;
+}
+
+void ExpectAllEqual(const std::vector<std::string>& texts) {
+  for (std::size_t k = 1; k < texts.size(); ++k) EXPECT_EQ(texts[0], texts[k]) << "run " << k;
+}
+
+std::string Mpirun() {
+#ifdef DT_SKIP_MPIRUN
+  return "";
+#else
+  for (const char* path : {"/usr/bin/mpirun", "/usr/local/bin/mpirun"})
+    if (access(path, X_OK) == 0) return path;
+  return "";
+#endif
+}
+
+}  // namespace
+
+TEST(Workers, QuorlinPrintsTheSameForAnyNumberOfThreads) {
+  const std::vector<std::string> common = {"--timetable", kDay, "--B", "12", "--N", "5",
+                                           "--seed", "3"};
+  const std::vector<std::string> single =
+      RunEach(QUORLIN_BIN, common, {{}, {"--threads", "1"}, {"--threads", "2"}, {"--threads", "3"}});
+  ExpectAllEqual(single);
+  const std::vector<std::string> streams = RunEach(
+      QUORLIN_BIN, common,
+      {{"--streams", "repetition"}, {"--streams", "repetition", "--threads", "2"},
+       {"--streams", "repetition", "--threads", "3"}});
+  ExpectAllEqual(streams);
+  EXPECT_NE(single[0], streams[0]);
+  EXPECT_NE(streams[0].find("<streams>repetition</streams>"), std::string::npos);
+}
+
+TEST(Workers, ParvelRestartsPrintTheSameForAnyNumberOfThreads) {
+  const std::vector<std::string> common = {"--timetable", kDay, "--N", "200", "--seed", "3",
+                                           "--search", "exchange", "--restarts", "5",
+                                           "--record_performance_by_iteration", "1"};
+  const std::vector<std::string> texts =
+      RunEach(PARVEL_BIN, common, {{"--threads", "1"}, {"--threads", "2"}, {"--threads", "3"}});
+  ExpectAllEqual(texts);
+  EXPECT_NE(texts[0].find("best of 5 restarts: restart "), std::string::npos) << texts[0];
+  EXPECT_NE(texts[0].find("<restarts>5</restarts><best_restart>"), std::string::npos);
+}
+
+TEST(Workers, UnderMpirunTheLeaderPrintsWhatOneProcessPrints) {
+  const std::string mpirun = Mpirun();
+  if (mpirun.empty()) GTEST_SKIP() << "no mpirun here";
+  setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+  setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
+  const std::vector<std::string> quorlin = {"--timetable", kDay, "--B", "6", "--N", "5",
+                                            "--seed", "4", "--streams", "repetition",
+                                            "--threads", "2"};
+  const std::string alone = RunTimeless(QUORLIN_BIN, quorlin);
+  for (const std::string ranks : {"1", "2"})
+    EXPECT_EQ(alone, RunTimeless(QUORLIN_BIN, quorlin, mpirun, {"--oversubscribe", "-np", ranks}))
+        << ranks << " ranks";
+
+  const std::vector<std::string> parvel = {"--timetable", kDay, "--N", "100", "--seed", "4",
+                                           "--search", "exchange", "--restarts", "3"};
+  EXPECT_EQ(RunTimeless(PARVEL_BIN, parvel),
+            RunTimeless(PARVEL_BIN, parvel, mpirun, {"--oversubscribe", "-np", "2"}));
+}
+
+TEST(Workers, BadCountsAndRestartsOfTheWalkAreRefused) {
+  for (const std::string count : {"0", "-1", "two", "2.5", "100000"}) {
+    const ProgramResult quorlin = RunQuorlin({"--timetable", kDay, "--threads", count});
+    EXPECT_EQ(quorlin.status, 1) << count;
+    const ProgramResult parvel =
+        RunParvel({"--timetable", kDay, "--search", "exchange", "--restarts", count});
+    EXPECT_EQ(parvel.status, 1) << count;
+  }
+  const ProgramResult streams = RunQuorlin({"--timetable", kDay, "--streams", "many"});
+  EXPECT_EQ(streams.status, 1);
+  const ProgramResult walk = RunParvel({"--timetable", kDay, "--restarts", "2"});
+  EXPECT_EQ(walk.status, 1);
+  EXPECT_EQ(walk.out, "--restarts needs --search exchange\n");
+}
