@@ -7,8 +7,9 @@ namespace parallel {
 
 namespace {
 
-// Polls of a spinning wait before it sleeps (some tens of microseconds).
-constexpr int kSpins = 20000;
+// Polls of a spinning wait before it sleeps (a few hundred microseconds:
+// longer than the serial step between two loops of a search level).
+constexpr int kSpins = 200000;
 
 template <typename Done>
 bool SpinUntil(Done done, bool spin) {
