@@ -72,10 +72,7 @@ std::vector<SE::Repetition> SE::RunStreamsSince(const std::vector<unsigned int>&
   // worker reads it.
   std::vector<std::unique_ptr<LevelEngine>> engines(workerCount);
   engines.front() = MakeEngine(false);
-  if (progress != nullptr) {
-    progress->levels.store(graph.GetVertexList().size());
-    progress->level.store(0);
-  }
+  if (progress != nullptr) progress->concurrent.store(true);
   std::mutex mutex;
   WideDouble sum = 0.0;
   unsigned int finished = 0;

@@ -82,6 +82,8 @@ class SE {
     std::atomic<unsigned int> repetitions{0};
     std::atomic<std::size_t> level{0};
     std::atomic<std::size_t> levels{0};
+    // Set while repetitions run at once (RunStreams): no one level to show.
+    std::atomic<bool> concurrent{false};
     std::atomic<double> meanLog10{std::numeric_limits<double>::quiet_NaN()};
   };
   // When set, RunSE keeps it up to date.

@@ -121,9 +121,13 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
   return [&progress, repetitions](double seconds) {
     const unsigned int done = progress.repetitions.load(std::memory_order_relaxed);
     std::ostringstream text;
-    text << "Quorlin: repetition " << std::min(done + 1, repetitions) << "/" << repetitions
-         << ", level " << progress.level.load(std::memory_order_relaxed) << "/"
-         << progress.levels.load(std::memory_order_relaxed);
+    if (!progress.concurrent.load(std::memory_order_relaxed)) {
+      text << "Quorlin: repetition " << std::min(done + 1, repetitions) << "/" << repetitions
+           << ", level " << progress.level.load(std::memory_order_relaxed) << "/"
+           << progress.levels.load(std::memory_order_relaxed);
+    } else {
+      text << "Quorlin: " << done << "/" << repetitions << " repetitions done";
+    }
     const double meanLog10 = progress.meanLog10.load(std::memory_order_relaxed);
     if (std::isfinite(meanLog10)) {
       const double exponent = std::floor(meanLog10);
