@@ -184,10 +184,9 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-  // Under an MPI launcher every rank runs this; only the leader prints.
-  parallel::Ranks ranks(argc, argv);
-  if (!ranks.IsLeader()) std::cout.rdbuf(nullptr);
+namespace {
+
+int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int iterations = 1000;
   double tresholdRest = 11.0;
@@ -322,4 +321,13 @@ int main(int argc, char* argv[]) {
     std::cout << optionsText << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // Under an MPI launcher every rank runs this; only the leader prints.
+  parallel::Ranks ranks(argc, argv);
+  parallel::FollowerOutput output(ranks.IsLeader(), ranks.Rank());
+  return output.Finish(Run(argc, argv, ranks));
 }

@@ -1,6 +1,7 @@
 #include "parallel/Ranks.h"
 
 #include <cstdlib>
+#include <iostream>
 #include <stdexcept>
 
 #include <boost/mpi/collectives.hpp>
@@ -51,6 +52,28 @@ std::vector<unsigned int> Ranks::Share(unsigned int count) const {
   std::vector<unsigned int> share;
   for (unsigned int index = rank_; index < count; index += size_) share.push_back(index);
   return share;
+}
+
+FollowerOutput::FollowerOutput(bool leader, unsigned int rank) : rank_(rank) {
+  if (!leader) original_ = std::cout.rdbuf(held_.rdbuf());
+}
+
+FollowerOutput::~FollowerOutput() {
+  if (original_ != nullptr) std::cout.rdbuf(original_);
+}
+
+int FollowerOutput::Finish(int status) {
+  if (original_ == nullptr) return status;
+  std::cout.rdbuf(original_);
+  original_ = nullptr;
+  if (status != 0) {
+    std::istringstream lines(held_.str());
+    std::string last;
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) last = line;
+    if (!last.empty()) std::cerr << "rank " << rank_ << ": " << last << std::endl;
+  }
+  return status;
 }
 
 }  // namespace parallel

@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,5 +53,27 @@ class Ranks {
 // True when the environment shows that an MPI launcher started this
 // process.
 bool LaunchedByMpi();
+
+// Holds back what a process other than the leader writes to standard
+// output: the leader alone prints a run's results. A follower that ends
+// with a non-zero status (an error only it met, such as a memory limit of
+// its own machine or a file its machine cannot read) writes the last line
+// it held back, the error's, to standard error as "rank <r>: <line>", so
+// that the error is not lost.
+class FollowerOutput {
+ public:
+  FollowerOutput(bool leader, unsigned int rank);
+  ~FollowerOutput();
+  FollowerOutput(const FollowerOutput&) = delete;
+  FollowerOutput& operator=(const FollowerOutput&) = delete;
+
+  // Ends the holding back; returns `status`.
+  int Finish(int status);
+
+ private:
+  std::ostringstream held_;
+  std::streambuf* original_ = nullptr;
+  unsigned int rank_;
+};
 
 }  // namespace parallel

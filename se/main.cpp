@@ -167,10 +167,9 @@ PooledRepetitions RunRepetitionStreams(SE& se, const parallel::Ranks& ranks, std
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
-  // Under an MPI launcher every rank runs this; only the leader prints.
-  parallel::Ranks ranks(argc, argv);
-  if (!ranks.IsLeader()) std::cout.rdbuf(nullptr);
+namespace {
+
+int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int budget = 1;
   unsigned int repetitions = 100;
@@ -300,4 +299,13 @@ int main(int argc, char* argv[]) {
     std::cout << optionsText << "\n";
     return 1;
   }
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  // Under an MPI launcher every rank runs this; only the leader prints.
+  parallel::Ranks ranks(argc, argv);
+  parallel::FollowerOutput output(ranks.IsLeader(), ranks.Rank());
+  return output.Finish(Run(argc, argv, ranks));
 }

@@ -1,11 +1,13 @@
-// Threads, streams and words: every loop item runs once, pieces keep the
-// loop's order, failures reach the caller, streams are the documented
-// ones, and words carry values bit for bit.
+// Threads, streams, words and ranks: every loop item runs once, pieces keep
+// the loop's order, failures reach the caller, streams are the documented
+// ones, words carry values bit for bit, and a failing follower's error is
+// shown.
 
 #include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <iostream>
 #include <limits>
 #include <numeric>
 #include <stdexcept>
@@ -104,4 +106,27 @@ TEST(Ranks, WithoutALauncherThereIsOneRankThatRunsEverything) {
   const std::vector<std::vector<std::uint64_t>> all = ranks.Gather({1, 2});
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all.front(), (std::vector<std::uint64_t>{1, 2}));
+}
+
+TEST(FollowerOutput, HeldBackAndShownOnlyWhenTheFollowerFails) {
+  for (const int status : {0, 1}) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    {
+      parallel::FollowerOutput output(false, 3);
+      std::cout << "Running SE with B=1 and N=1\nNo input timetable was specified" << std::endl;
+      EXPECT_EQ(output.Finish(status), status);
+    }
+    std::cout << "after" << std::endl;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "after\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              status == 0 ? "" : "rank 3: No input timetable was specified\n");
+  }
+  testing::internal::CaptureStdout();
+  {
+    parallel::FollowerOutput leader(true, 0);
+    std::cout << "printed" << std::endl;
+    leader.Finish(1);
+  }
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "printed\n");
 }
