@@ -82,10 +82,14 @@ void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& k
 void FastEngine::BuildOnPool(unsigned int vertex, const std::vector<Successor>& kept) {
   std::vector<std::uint32_t> remaining(level_.size(), 0);
   for (const Successor& successor : kept) ++remaining[successor.parent];
+  std::vector<std::uint8_t> childless(level_.size(), 0);
+  for (std::size_t parent = 0; parent < level_.size(); ++parent)
+    childless[parent] = remaining[parent] == 0 ? 1 : 0;
   std::vector<std::uint8_t> takesOver(kept.size(), 0);
   for (std::size_t k = 0; k < kept.size(); ++k)
     takesOver[k] = --remaining[kept[k].parent] == 0 ? 1 : 0;
   std::vector<residual::State> children(kept.size());
+  const std::uint64_t parents = level_.size();
   for (const std::uint8_t pass : {0, 1}) {
     pool_->Pieces(kept.size(), [&](std::size_t, std::size_t begin, std::size_t end,
                                    unsigned int worker) {
@@ -100,12 +104,15 @@ void FastEngine::BuildOnPool(unsigned int vertex, const std::vector<Successor>& 
             children[k], static_cast<int>(vertex),
             fastse::Candidate{kept[k].partner, static_cast<fastse::Reason>(kept[k].proof)});
       }
+      if (pass == 1) return;
+      // Parents without kept children, which neither pass reads, are freed
+      // here: each piece the same share of the level as of the children.
+      const std::size_t first = static_cast<std::size_t>(begin * parents / kept.size());
+      const std::size_t last = static_cast<std::size_t>(end * parents / kept.size());
+      for (std::size_t parent = first; parent < last; ++parent)
+        if (childless[parent]) residual::State().swap(level_[parent]);
     });
   }
-  // The parents no child took over are freed on the pool too.
-  pool_->Pieces(level_.size(), [&](std::size_t, std::size_t begin, std::size_t end, unsigned int) {
-    for (std::size_t k = begin; k < end; ++k) residual::State().swap(level_[k]);
-  });
   level_ = std::move(children);
 }
 
