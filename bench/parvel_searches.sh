@@ -45,12 +45,12 @@ run() {
 
 echo "| day | options | balanced | rested | bound | seconds | peak memory |"
 echo "|---|---|---:|---:|---|---:|---:|"
-for spec in 200 1000 5000 20000 1000:35 2000:10 5000:20; do
-  passages=${spec%%:*}
+for day in 200 1000 5000 20000 1000:35 2000:10 5000:20; do
+  passages=${day%%:*}
   file="$work/day$passages.csv"
   label="$passages passages"
-  if [ "$spec" != "$passages" ]; then
-    terminals=${spec#*:}
+  if [ "$day" != "$passages" ]; then
+    terminals=${day#*:}
     "$build/bench/generate_timetable" "$passages" 1 "$file" --terminals "$terminals"
     label="$label, $terminals terminals"
   else
