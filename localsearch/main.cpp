@@ -118,13 +118,13 @@ void PrintBound(const BoundResult& bound) {
             << (bound.optimal ? " (reached: optimal)" : "") << std::endl;
 }
 
-// Extension elements come after every element of the plain report.
 // A run of several restarts: how many, and which won.
 struct RestartsRun {
   unsigned int restarts = 0;  // 0: a single search without restarts
   unsigned int best = 0;
 };
 
+// Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report, const parvel::ExtensionSettings& settings,
                    const BoundResult& bound, const SearchResult& search, bool recordPerformance,
                    const RestartsRun& restarts) {
@@ -181,10 +181,6 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
     return text.str();
   };
 }
-
-}  // namespace
-
-namespace {
 
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;

@@ -165,10 +165,6 @@ PooledRepetitions RunRepetitionStreams(SE& se, const parallel::Ranks& ranks, std
   return PoolRepetitions(messages, se.repetitions);
 }
 
-}  // namespace
-
-namespace {
-
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int budget = 1;
