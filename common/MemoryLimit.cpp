@@ -11,6 +11,10 @@
 
 namespace memory {
 
+const char* const kLimitOptionHelp =
+    "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+    "the machine's memory)";
+
 namespace {
 
 constexpr std::uint64_t kBytesPerPair = 28;

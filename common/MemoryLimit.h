@@ -42,6 +42,9 @@ std::string FormatSize(std::uint64_t bytes);
 // Half of the physical memory (4 GB when it cannot be read).
 std::uint64_t DefaultLimit();
 
+// The help text of both programs' --max_memory option.
+extern const char* const kLimitOptionHelp;
+
 // Peak bytes of a graph with `pairs` precedence pairs on `passages` passages.
 std::uint64_t GraphBytes(std::uint64_t pairs, std::size_t passages);
 

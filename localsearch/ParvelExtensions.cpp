@@ -16,9 +16,7 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "also report the upper bound on balanced chains (always with exchange)")
       ("rotations", po::value<std::string>(&settings.rotationsPath),
        "write the best decomposition as a CSV table to this file")
-      ("max_memory", po::value<memory::Size>(&settings.maxMemory),
-       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
-       "the machine's memory)")
+      ("max_memory", po::value<memory::Size>(&settings.maxMemory), memory::kLimitOptionHelp)
       ("restarts", po::value<frame::Count>(&settings.restarts),
        "run this many exchange searches, each with its own random stream, and keep the best "
        "(ties to the lowest restart); over threads and MPI ranks")

@@ -19,9 +19,7 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "write the first reported decomposition as a CSV table to this file")
       ("trace", po::value<std::string>(&settings.tracePath),
        "write one CSV row per repetition (estimate, running mean and error) to this file")
-      ("max_memory", po::value<memory::Size>(&settings.maxMemory),
-       "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
-       "the machine's memory)")
+      ("max_memory", po::value<memory::Size>(&settings.maxMemory), memory::kLimitOptionHelp)
       ("threads", po::value<frame::Count>(&settings.threads),
        "threads of the run (default 1): the nodes of a level, or with --streams repetition "
        "whole repetitions, shared among them; the output is the same for any number")
