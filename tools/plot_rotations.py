@@ -33,9 +33,11 @@ from plot_common import InputError, boolean, integer, location, main, new_figure
 
 COLUMNS = ("rotation", "position", "passage", "origin", "destination", "departure", "arrival",
            "balanced", "rest_hours")
+OPTIONAL = ("day",)  # written by newer programs; files without it are read as before
 WHAT = "rotations file"
 UNSIGNED = integer(0, 4294967295)
 FAR = 1e6  # hours; times beyond it are not drawn
+DAY = integer(1, round(FAR / 24))
 
 LANE_INCHES = 0.3
 HOUR_INCHES = 0.5
@@ -52,12 +54,13 @@ REST_COLOUR = "#6b6b6b"
 
 
 class Passage:
-    def __init__(self, number, origin, destination, departure, arrival):
+    def __init__(self, number, origin, destination, departure, arrival, day=None):
         self.number = number
         self.origin = origin
         self.destination = destination
         self.departure = departure
         self.arrival = arrival
+        self.day = day  # the file's clock day, from 1; None in files without the day column
         self.start = None  # position on the running clock, set by lay_out
         self.end = None
 
@@ -75,7 +78,7 @@ def same(a, b):
 
 def read_rotations(path):
     rotations = []
-    for row in read_csv(WHAT, path, COLUMNS):
+    for row in read_csv(WHAT, path, COLUMNS, optional=OPTIONAL):
         index = row.get("rotation", integer(1))
         position = row.get("position", integer(1))
         balanced = row.get("balanced", boolean)
@@ -93,9 +96,16 @@ def read_rotations(path):
             row.fail("balanced", "differs from the rotation's first row")
         if not same(rest, rotation.rest):
             row.fail("rest_hours", "differs from the rotation's first row")
+        day = row.get("day", DAY) if row.has("day") else None
+        if day is not None:
+            before = rotation.passages[-1].day if rotation.passages else 1
+            if day < before or (not rotation.passages and day != 1):
+                row.fail("day", f"day {day} out of order, expected {before} or later"
+                         if rotation.passages else f"day {day}, expected 1 on a first row")
         rotation.passages.append(Passage(row.get("passage", UNSIGNED), row.get("origin", UNSIGNED),
                                          row.get("destination", UNSIGNED),
-                                         row.get("departure", number), row.get("arrival", number)))
+                                         row.get("departure", number), row.get("arrival", number),
+                                         day))
     if not rotations:
         raise InputError(f"{location(WHAT, path)}: no rotations, only the header line")
     return rotations
@@ -108,7 +118,9 @@ def lay_out(rotation):
         if not (drawable(passage.departure) and drawable(passage.arrival)):
             continue
         start = passage.departure
-        if clock is not None and start < clock:
+        if passage.day is not None:  # the file says which day
+            start += 24 * (passage.day - 1)
+        elif clock is not None and start < clock:
             start += 24 * math.ceil((clock - start) / 24)
         length = passage.arrival - passage.departure
         if length < 0:
