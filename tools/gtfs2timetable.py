@@ -20,7 +20,10 @@ so is a trip with fewer than two stop times. The summary line counts both.
 
 Writes FILE and FILE.key.csv (see gtfs/output.py) and prints one summary line.
 On bad input it prints one line beginning with "Error", naming file, line and
-field where they apply, writes nothing and exits with status 1.
+field where they apply, writes nothing and exits with status 1. Output paths
+are checked before the feed is read (see output_files.py): the feed itself, a
+path inside a feed folder, a directory or a missing folder is refused. SIGINT
+or SIGTERM leaves no file behind.
 Only the Python standard library is needed.
 """
 
@@ -29,6 +32,7 @@ import math
 import re
 import sys
 
+import output_files
 from gtfs import output
 from gtfs.clock import format_date, format_time, parse_date
 from gtfs.errors import FeedError
@@ -102,6 +106,8 @@ def convert(argv):
         raise FeedError('--date "%s" is not a date (YYYYMMDD)' % args.date)
     window = _window(args.window)
     radius = _radius(args.merge_radius)
+    key_path = args.out + ".key.csv"
+    output.check_paths([args.out, key_path], args.feed)
     feed = Feed(args.feed)
     try:
         for name in REQUIRED_FILES:
@@ -132,7 +138,7 @@ def convert(argv):
     terminals = Terminals(stops, runs, radius)
     output.write_all({
         args.out: output.timetable_text(runs, terminals),
-        args.out + ".key.csv": output.key_text(runs, terminals, stops, routes),
+        key_path: output.key_text(runs, terminals, stops, routes),
     })
 
     overnight = sum(1 for run in runs if run.arrival % DAY < run.departure % DAY)
@@ -150,8 +156,11 @@ def convert(argv):
 
 
 def main(argv=None):
+    output_files.on_signals()
     try:
         convert(sys.argv[1:] if argv is None else argv)
+    except output_files.Interrupted as signal:
+        output_files.die_of(signal.number)
     except FeedError as error:
         print(error)
         return 1
