@@ -58,6 +58,10 @@ UNSIGNED = integer(0, 4294967295)
 FAR = 1e6  # hours; times beyond it are not drawn
 DAY = integer(1, round(FAR / 24))
 POSITIVE = integer(1)
+# Hours: an arrival that meets the next departure exactly on the clock can land a rounding step
+# after it on the running clock (start + length); without slack that pushed the next passage a
+# whole day on.
+SLACK = 1e-9
 MAX_PASSAGES = 10000
 USAGE = ("plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--fold] "
          "[--select 3,7,10-12|longest:N|least-rested:N] [--key FILE.key.csv]")
@@ -159,8 +163,8 @@ def lay_out(rotation):
         start = passage.departure
         if passage.day is not None:  # the file says which day
             start += 24 * (passage.day - 1)
-        elif clock is not None and start < clock:
-            start += 24 * math.ceil((clock - start) / 24)
+        elif clock is not None and start < clock - SLACK:
+            start += 24 * math.ceil((clock - SLACK - start) / 24)
         length = passage.arrival - passage.departure
         if length < 0:
             length += 24
@@ -368,8 +372,8 @@ def select(rotations, selection, path):
     for rotation in rotations:
         lay_out(rotation)
     if kind == "longest":
-        def rank(rotation):
-            span = span_hours(rotation)
+        def rank(rotation):  # spans equal to a nanosecond are equal: the lower number first
+            span = round(span_hours(rotation), 12)
             return math.isnan(span), -span if not math.isnan(span) else 0, rotation.number
     else:
         def rank(rotation):

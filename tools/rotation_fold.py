@@ -39,7 +39,7 @@ END_ROOM = 2.5  # hours a label before the first or after the last bar may take
 MIN_DASH = 0.25  # hours; a shorter piece of rest would read as a stray mark
 
 PASSAGE_SIZE, SMALLEST_SIZE, TERMINAL_SIZE, REST_SIZE = 7.0, 4.5, 6.0, 6.0
-DIGIT_EM, TEXT_EM = 0.62, 0.66  # average width of a character, in font sizes
+DIGIT_EM = 0.63625  # every digit of DejaVu Sans, in font sizes
 
 BALANCED_COLOUR = "#2f6fb0"
 UNBALANCED_COLOUR = "#d9792b"
@@ -48,18 +48,38 @@ BAND_COLOUR = "#f1f1f1"
 TERMINAL_COLOUR = "#222222"
 
 
+_EMS = {}  # text -> its width in font sizes, as the font lays it out
+
+
 def text_points(text, size):
-    em = DIGIT_EM if text.isdigit() else TEXT_EM
-    return sum(1.6 if c == "\u2026" else 1.0 for c in text) * em * size
+    """The width of a label in points: digits by their fixed advance, other text measured."""
+    if text.isdigit():
+        return len(text) * DIGIT_EM * size
+    ems = _EMS.get(text)
+    if ems is None:
+        from matplotlib.font_manager import FontProperties
+        from matplotlib.textpath import text_to_path
+        width, _, _ = text_to_path.get_text_width_height_descent(
+            text, FontProperties(size=10), ismath=False)
+        ems = _EMS[text] = width / 10
+    return ems * size
 
 
 def fitted(text, room, size):
-    """text, or its start followed by "…", within `room` points at `size` points; None when
-    fewer than two characters fit."""
+    """text, or its longest start followed by "…" within `room` points at `size` points; None
+    when fewer than two characters fit."""
     if text_points(text, size) <= room:
         return text
-    keep = int(room / (TEXT_EM * size) - 1.6)
-    return text[:keep].rstrip() + "\u2026" if keep >= 2 else None
+    low, high = 1, len(text) - 1  # the longest start that fits lies in low..high, if any
+    while low < high:
+        middle = (low + high + 1) // 2
+        if text_points(text[:middle].rstrip() + "\u2026", size) <= room:
+            low = middle
+        else:
+            high = middle - 1
+    if low < 2 or text_points(text[:low].rstrip() + "\u2026", size) > room:
+        return None
+    return text[:low].rstrip() + "\u2026"
 
 
 def pieces(start, end):
@@ -263,7 +283,7 @@ class Painter:
         if not spans:
             return
         text = f"rest {round(lane.rotation.rest, 2):g} h"
-        need = (text_points(text, REST_SIZE) + 6) / self.pph
+        need = (text_points(text, REST_SIZE) + 10) / self.pph
         widest = max(spans, key=lambda span: span[2] - span[1])
         for d, a, b in spans:
             y = row + d
