@@ -12,9 +12,10 @@ first and the arrival at the last in hours modulo 24: a trip from 23:40 to
 by departure in service time (24:10 after 23:50), ties by trip_id, and
 terminals 0..k-1 in order of first use (see gtfs/terminals.py).
 
---route keeps the trips of the routes named (route_id or route_short_name,
-repeatable); --window keeps the runs departing at or after its start and
-before its end on the 24-hour clock (22:00-02:00 spans midnight). A run of 24 h
+--route keeps the trips of the routes named (route_id, route_short_name or
+route_long_name, repeatable; a name matches every route that carries it);
+--window keeps the runs departing at or after its start and before its end on
+the 24-hour clock (22:00-02:00 spans midnight). A run of 24 h
 or more cannot be told from a short one on a 24-hour clock and is left out;
 so is a trip with fewer than two stop times. The summary line counts both.
 
@@ -59,7 +60,8 @@ def _arguments(argv):
     parser.add_argument("--out", required=True, metavar="FILE",
                         help="the timetable to write; the key goes to FILE.key.csv")
     parser.add_argument("--route", action="append", default=[], metavar="ID",
-                        help="keep this route (route_id or route_short_name); repeatable")
+                        help="keep this route (route_id, route_short_name or route_long_name); "
+                             "repeatable")
     parser.add_argument("--window", metavar="HH:MM-HH:MM",
                         help="keep the runs departing in this window of the 24-hour clock")
     parser.add_argument("--merge-radius", metavar="METRES",
