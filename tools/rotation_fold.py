@@ -14,7 +14,9 @@ not fit; a terminal's number (or name, shortened
 with "…") goes in the gap before, between or after bars only where it fits, and the rest in
 hours in the longest dashed piece that holds it.
 
-Bars, bands and dashes are one collection each. In a PNG the labels too are drawn as outlines,
+A picture has at most MAX_LANES lanes (files from the programs have no more lanes than
+passages; only days far apart in a file written by hand could make more). Bars, bands and
+dashes are one collection each. In a PNG the labels too are drawn as outlines,
 one collection per colour (`Outlines`): thousands of separate text objects took most of the
 time of a large picture. An SVG keeps them as text, which a reader can search. The cost is
 linear in the number of passages.
@@ -33,6 +35,7 @@ BOTTOM_INCHES = 0.55
 LOW, HIGH = -1.0, 25.0  # hours: room for a terminal label before 0 h and after 24 h
 DPI = 120
 PNG_LIMIT = 65535
+MAX_LANES = 20000
 BAR_HEIGHT = 0.52  # of a lane
 GAP = 0.08  # hours between a bar and the label beside it
 END_ROOM = 2.5  # hours a label before the first or after the last bar may take
@@ -120,6 +123,10 @@ def draw(rotations, output_path, fmt, placed, drawable, terminal_label, title):
     longer = sum(1 for lane in lanes if lane.days > 1)
     if longer:
         title += f"; {longer} span{'s' if longer == 1 else ''} more than one day"
+    if rows > MAX_LANES:  # only days far apart in a file can make lanes outnumber passages
+        raise InputError(f"{location('output file', output_path)}: {len(rotations)} rotations "
+                         f"on {rows} lanes, more than one picture can show readably "
+                         f"({MAX_LANES}); choose rotations with --select")
     height = TOP_INCHES + BOTTOM_INCHES + rows * ROW_INCHES
     if fmt == "png" and height * DPI > PNG_LIMIT:
         raise InputError(f"{location('output file', output_path)}: {len(rotations)} rotations "
