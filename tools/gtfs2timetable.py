@@ -12,15 +12,19 @@ first and the arrival at the last in hours modulo 24: a trip from 23:40 to
 by departure in service time (24:10 after 23:50), ties by trip_id, and
 terminals 0..k-1 in order of first use (see gtfs/terminals.py).
 
---route keeps the trips of the routes named (route_id or route_short_name,
-repeatable); --window keeps the runs departing at or after its start and
-before its end on the 24-hour clock (22:00-02:00 spans midnight). A run of 24 h
+--route keeps the trips of the routes named (route_id, route_short_name or
+route_long_name, repeatable; a name matches every route that carries it);
+--window keeps the runs departing at or after its start and before its end on
+the 24-hour clock (22:00-02:00 spans midnight). A run of 24 h
 or more cannot be told from a short one on a 24-hour clock and is left out;
 so is a trip with fewer than two stop times. The summary line counts both.
 
 Writes FILE and FILE.key.csv (see gtfs/output.py) and prints one summary line.
 On bad input it prints one line beginning with "Error", naming file, line and
-field where they apply, writes nothing and exits with status 1.
+field where they apply, writes nothing and exits with status 1. Output paths
+are checked before the feed is read (see output_files.py): the feed itself, a
+path inside a feed folder, a directory or a missing folder is refused. SIGINT
+or SIGTERM leaves no file behind.
 Only the Python standard library is needed.
 """
 
@@ -29,6 +33,7 @@ import math
 import re
 import sys
 
+import output_files
 from gtfs import output
 from gtfs.clock import format_date, format_time, parse_date
 from gtfs.errors import FeedError
@@ -55,7 +60,8 @@ def _arguments(argv):
     parser.add_argument("--out", required=True, metavar="FILE",
                         help="the timetable to write; the key goes to FILE.key.csv")
     parser.add_argument("--route", action="append", default=[], metavar="ID",
-                        help="keep this route (route_id or route_short_name); repeatable")
+                        help="keep this route (route_id, route_short_name or route_long_name); "
+                             "repeatable")
     parser.add_argument("--window", metavar="HH:MM-HH:MM",
                         help="keep the runs departing in this window of the 24-hour clock")
     parser.add_argument("--merge-radius", metavar="METRES",
@@ -102,6 +108,8 @@ def convert(argv):
         raise FeedError('--date "%s" is not a date (YYYYMMDD)' % args.date)
     window = _window(args.window)
     radius = _radius(args.merge_radius)
+    key_path = args.out + ".key.csv"
+    output.check_paths([args.out, key_path], args.feed)
     feed = Feed(args.feed)
     try:
         for name in REQUIRED_FILES:
@@ -132,7 +140,7 @@ def convert(argv):
     terminals = Terminals(stops, runs, radius)
     output.write_all({
         args.out: output.timetable_text(runs, terminals),
-        args.out + ".key.csv": output.key_text(runs, terminals, stops, routes),
+        key_path: output.key_text(runs, terminals, stops, routes),
     })
 
     overnight = sum(1 for run in runs if run.arrival % DAY < run.departure % DAY)
@@ -150,8 +158,11 @@ def convert(argv):
 
 
 def main(argv=None):
+    output_files.on_signals()
     try:
         convert(sys.argv[1:] if argv is None else argv)
+    except output_files.Interrupted as signal:
+        output_files.die_of(signal.number)
     except FeedError as error:
         print(error)
         return 1

@@ -1,15 +1,18 @@
 """Plumbing shared by the plot scripts: arguments, checked input, one-line errors, safe output.
 
-Every plot script takes an input file written by Quorlin or Parvel and an output name, reads and
-checks the whole input before it draws, and writes one picture whose format is chosen by the
-output name's extension (.png or .svg, in any letter case).
+Every plot script takes an input file written by Quorlin or Parvel and an output name, plus the
+options it declares (`Option`), reads and checks the whole input before it draws, and writes one
+picture whose format is chosen by the output name's extension (.png or .svg, in any letter case).
 
 Invariants:
 - A fault in the arguments, the input or the output path ends the script with exactly one line
   on standard output, starting with "Error" and naming the file (with its line and column where
   they apply), and exit status 1. No traceback reaches the user, whatever fails.
-- The picture is drawn into a temporary file beside the output and renamed into place only when
-  it is complete: a failed run leaves no output file behind, and an existing one untouched.
+- The output path is checked before any input is read (output_files.check: not an input, not a
+  directory, a folder that exists and can be written). The picture is drawn into a temporary
+  file beside the output and renamed into place only when it is complete (a device or pipe is
+  written in place): a failed or interrupted run leaves no output file behind, and an existing
+  one untouched.
 - CSV fields are checked strictly (no blanks, underscores or other lenient spellings that Python's
   own int() and float() accept), so a file the programs could not have written is refused rather
   than half understood.
@@ -23,11 +26,56 @@ import math
 import os
 import re
 import sys
-import tempfile
+
+import output_files
 
 
 class InputError(Exception):
     """A fault to report; its text is the whole line that the user sees."""
+
+
+class Option:
+    """A command-line option of a script: `--name VALUE`, or `--name` alone when it is a switch.
+    An option whose value names an input file has `reads_file` set, so that no output may
+    replace that file."""
+
+    def __init__(self, name, switch=False, reads_file=False):
+        self.name = name
+        self.switch = switch
+        self.reads_file = reads_file
+
+
+def parse_arguments(arguments, options, usage):
+    """(input path, output path, {option name: value, or True for a switch given})."""
+    declared = {option.name: option for option in options}
+    positional, given = [], {}
+    words = iter(arguments)
+    for word in words:
+        if word == "--":
+            positional += list(words)
+            break
+        if not word.startswith("--") or word == "-":
+            positional.append(word)
+            continue
+        name, _, value = word[2:].partition("=")
+        option = declared.get(name)
+        if option is None:
+            raise InputError(f"Error: unknown option --{name}; usage: {usage}")
+        if name in given:
+            raise InputError(f"Error: option --{name} given twice")
+        if option.switch:
+            if "=" in word:
+                raise InputError(f"Error: option --{name} takes no value")
+            given[name] = True
+        elif "=" in word:
+            given[name] = value
+        else:
+            given[name] = next(words, None)
+            if given[name] is None:
+                raise InputError(f"Error: option --{name} needs a value; usage: {usage}")
+    if len(positional) != 2:
+        raise InputError(f"Error: expected 2 arguments, got {len(positional)}; usage: {usage}")
+    return positional[0], positional[1], given
 
 
 def location(what, path, line=None, column=None, name=None):
@@ -42,14 +90,26 @@ def location(what, path, line=None, column=None, name=None):
     return text
 
 
-def main(body, usage):
-    """Runs body(input_path, output_path, output_format) under the one-line error rule."""
+def main(body, usage, options=None):
+    """Runs body(input_path, output_path, output_format) under the one-line error rule; with
+    `options` (a list of Option), body gets a fourth argument, the options given by name."""
+    output_files.on_signals()
     try:
-        arguments = sys.argv[1:]
-        if len(arguments) != 2:
-            raise InputError(f"Error: expected 2 arguments, got {len(arguments)}; usage: {usage}")
-        input_path, output_path = arguments
-        body(input_path, output_path, output_format(output_path))
+        input_path, output_path, given = parse_arguments(sys.argv[1:], options or (), usage)
+        fmt = output_format(output_path)
+        inputs = [input_path] + [given[o.name] for o in options or () if o.reads_file and
+                                 o.name in given]
+        try:
+            output_files.check([output_path], inputs)
+        except output_files.OutputError as error:
+            raise InputError(f"{location('output file', output_path)}: cannot write it "
+                             f"({error.reason})") from None
+        if options is None:
+            body(input_path, output_path, fmt)
+        else:
+            body(input_path, output_path, fmt, given)
+    except output_files.Interrupted as signal:
+        output_files.die_of(signal.number)
     except InputError as error:
         print(one_line(str(error)))
         sys.exit(1)
@@ -112,20 +172,21 @@ class Table:
         self.index = {name: i for i, name in enumerate(header)}
 
 
-def read_csv(what, path, columns, optional=()):
+def read_csv(what, path, columns, optional=(), limit=None, too_many=None):
     """Reads a CSV file whose header is exactly `columns`, possibly followed by the `optional`
     columns in their order. Returns the data rows (blank lines skipped); every row has as many
-    fields as the header. `what` names the kind of file in messages ("rotations file")."""
+    fields as the header. `what` names the kind of file in messages ("rotations file"). With a
+    limit, a file of more data rows stops the reading at once with the line `too_many`."""
     try:
         with open(path, newline="", encoding="utf-8") as stream:
-            return _read_rows(what, path, csv.reader(stream), columns, optional)
+            return _read_rows(what, path, csv.reader(stream), columns, optional, limit, too_many)
     except OSError as error:
         raise InputError(f"{location(what, path)}: cannot open it ({error.strerror})") from None
     except UnicodeDecodeError:
         raise InputError(f"{location(what, path)}: not a UTF-8 text file") from None
 
 
-def _read_rows(what, path, reader, columns, optional):
+def _read_rows(what, path, reader, columns, optional, limit, too_many):
     header = None
     rows = []
     table = None
@@ -141,6 +202,8 @@ def _read_rows(what, path, reader, columns, optional):
             if len(fields) != len(header):
                 raise InputError(f"{location(what, path, reader.line_num)}: {len(fields)} fields, "
                                  f"expected {len(header)}")
+            if limit is not None and len(rows) == limit:
+                raise InputError(too_many)
             rows.append(Row(table, reader.line_num, fields))
     except csv.Error as error:
         raise InputError(f"{location(what, path, reader.line_num)}: {error}") from None
@@ -224,29 +287,13 @@ def new_figure(width, height):
 
 def save_figure(figure, path, fmt, dpi=100):
     """Writes the figure to path in the given format, all or nothing."""
-    directory = os.path.dirname(os.path.abspath(path))
+    metadata = {"Date": None} if fmt == "svg" else None
     try:
-        handle, temporary = tempfile.mkstemp(prefix=".plot-", suffix="." + fmt, dir=directory)
-    except OSError as error:
+        output_files.write_all(
+            {path: lambda stream: figure.savefig(stream, format=fmt, dpi=dpi, metadata=metadata)})
+    except output_files.OutputError as error:
         raise InputError(f"{location('output file', path)}: cannot write it "
-                         f"({error.strerror})") from None
-    try:
-        with os.fdopen(handle, "wb") as stream:
-            metadata = {"Date": None} if fmt == "svg" else None
-            figure.savefig(stream, format=fmt, dpi=dpi, metadata=metadata)
-        mask = os.umask(0)
-        os.umask(mask)
-        os.chmod(temporary, 0o666 & ~mask)  # mkstemp makes it private; give it a new file's mode
-        os.replace(temporary, path)
-    except BaseException as error:
-        try:
-            os.unlink(temporary)
-        except OSError:
-            pass
-        if isinstance(error, OSError):
-            raise InputError(f"{location('output file', path)}: cannot write it "
-                             f"({error.strerror})") from None
-        if isinstance(error, (ValueError, OverflowError, MemoryError)):
-            raise InputError(f"{location('output file', path)}: cannot draw the picture "
-                             f"({error})") from None
-        raise
+                         f"({error.reason})") from None
+    except (ValueError, OverflowError, MemoryError) as error:
+        raise InputError(f"{location('output file', path)}: cannot draw the picture "
+                         f"({error})") from None

@@ -1,41 +1,71 @@
 #!/usr/bin/python3
 """Draws the rotations of a decomposition, one horizontal lane per rotation.
 
-    plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg
+    plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--fold] [--select WHICH] [--key FILE.key.csv]
 
 Input: the rotations CSV that `Parvel --rotations` and `Quorlin --rotations` write, one row per
-passage in rotation order, rotations numbered from 1 and positions from 1 within each.
+passage in rotation order, rotations numbered from 1 and positions from 1 within each, with or
+without the last column `day` (the clock day each passage departs on, 1 for a rotation's first).
 
 Each passage is a bar from its departure to its arrival, labelled with its passage number; the
 terminal numbers stand at the ends of the rotation and at each connection. A rotation's passages
-are laid on one running clock: a passage whose departure lies before the previous arrival (after
-an overnight passage) is moved on by whole days, and an overnight passage (arrival before
-departure) ends at its arrival time on the next day, so the time axis runs past midnight where
-needed; tick labels give the hour of the day, dotted lines mark midnight.
+are laid on one running clock: on the day the `day` column gives, or, in files without it, a
+passage whose departure lies before the previous arrival (after an overnight passage) is moved
+on by whole days; an overnight passage (arrival before departure) ends at its arrival time on
+the next day, so the time axis runs past midnight where needed; tick labels give the hour of
+the day, dotted lines mark midnight.
 After the last arrival a dashed span of the rotation's rest_hours shows the night rest.
 Balanced rotations (ending where they started) have one colour, the others another.
 
-The file's rows must be grouped by rotation with consecutive positions, and balanced and
-rest_hours must be the same on every row of a rotation; the picture shows the file's own
-balanced and rest_hours values. Times that are not finite (nan, inf) or lie beyond a million
-hours draw no bar (and such a rest no span): they are no time of a day, and keeping them out
-keeps every position finite.
+Options (without them the picture is the one described here and above):
+- `--fold`: a picture about 1,000 pixels wide at any size: the axis is one day, 0 to 24 h, and
+  each day of a rotation after its first gets a lane of its own below it (rotation_fold.py).
+- `--select WHICH`: draw only some rotations: rotation numbers and ranges (`3,7,10-12`, in
+  ascending order), `longest:N` (the N with the longest time from first departure to last
+  arrival, longest first) or `least-rested:N` (the N with the shortest rest_hours, shortest
+  first); ties go to the lower rotation number. Lanes are labelled with the rotation numbers.
+- `--key FILE.key.csv`: the key file of a timetable that gtfs2timetable wrote: passages are
+  labelled with their trip short names (train or flight numbers) and terminals with station
+  names, shortened to the room they have (rotation_key.py).
 
+The file's rows must be grouped by rotation with consecutive positions, and balanced and
+rest_hours must be the same on every row of a rotation (and `day` start at 1 and never fall);
+the picture shows the file's own balanced and rest_hours values. Times that are not finite
+(nan, inf) or lie beyond a million hours draw no bar (and such a rest no span): they are no
+time of a day, and keeping them out keeps every position finite.
+
+Size guard: a picture holds at most MAX_PASSAGES passages (the text and the raster grow with
+them: 200,000 took gigabytes and minutes). Without --select a longer file is refused as soon as
+its reading passes the limit; with it the whole file is read and the selection must fit.
 The figure has a fixed height per lane and a fixed width per hour (up to 36 inches), so text
 stays the same size at any number of rotations; a PNG can hold about 1,800 lanes (the raster
 limit is 65,535 pixels), an SVG any number. Cost: linear in the number of passages.
 """
 
 import math
+import re
 
-from plot_common import InputError, boolean, integer, location, main, new_figure, number, \
-    read_csv, save_figure
+import rotation_fold
+import rotation_key
+from plot_common import InputError, Option, boolean, integer, location, main, new_figure, \
+    number, read_csv, save_figure
 
 COLUMNS = ("rotation", "position", "passage", "origin", "destination", "departure", "arrival",
            "balanced", "rest_hours")
+OPTIONAL = ("day",)  # written by newer programs; files without it are read as before
 WHAT = "rotations file"
 UNSIGNED = integer(0, 4294967295)
 FAR = 1e6  # hours; times beyond it are not drawn
+DAY = integer(1, round(FAR / 24))
+POSITIVE = integer(1)
+# Hours: an arrival that meets the next departure exactly on the clock can land a rounding step
+# after it on the running clock (start + length); without slack that pushed the next passage a
+# whole day on.
+SLACK = 1e-9
+MAX_PASSAGES = 10000
+USAGE = ("plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--fold] "
+         "[--select 3,7,10-12|longest:N|least-rested:N] [--key FILE.key.csv]")
+OPTIONS = [Option("fold", switch=True), Option("select"), Option("key", reads_file=True)]
 
 LANE_INCHES = 0.3
 HOUR_INCHES = 0.5
@@ -45,6 +75,7 @@ LEFT_INCHES = 0.9
 RIGHT_INCHES = 0.3
 DPI = 120
 PNG_LIMIT = 65535
+END_POINTS = 60  # room for a key's name before the first and after the last bar
 
 BALANCED_COLOUR = "#2f6fb0"
 UNBALANCED_COLOUR = "#d9792b"
@@ -52,36 +83,51 @@ REST_COLOUR = "#6b6b6b"
 
 
 class Passage:
-    def __init__(self, number, origin, destination, departure, arrival):
+    def __init__(self, number, origin, destination, departure, arrival, day=None):
         self.number = number
         self.origin = origin
         self.destination = destination
         self.departure = departure
         self.arrival = arrival
+        self.day = day  # the file's clock day, from 1; None in files without the day column
         self.start = None  # position on the running clock, set by lay_out
         self.end = None
+        self.label = str(number)
 
 
 class Rotation:
-    def __init__(self, balanced, rest):
+    def __init__(self, balanced, rest, number=None):
         self.balanced = balanced
         self.rest = rest
+        self.number = number  # in the file, from 1
         self.passages = []
+
+
+def terminal_number(number, _room=None):
+    """The default terminal label: its number, whatever the room."""
+    return str(number)
 
 
 def same(a, b):
     return a == b or (math.isnan(a) and math.isnan(b))
 
 
-def read_rotations(path):
+def too_many(path):
+    return (f"{location(WHAT, path)}: more than {MAX_PASSAGES} passages, more than one picture "
+            "can show readably; choose rotations with --select (such as longest:100)")
+
+
+def read_rotations(path, limit=None):
+    """The file's rotations; with a limit, refused as soon as it has more passages."""
     rotations = []
-    for row in read_csv(WHAT, path, COLUMNS):
-        index = row.get("rotation", integer(1))
-        position = row.get("position", integer(1))
+    for row in read_csv(WHAT, path, COLUMNS, optional=OPTIONAL, limit=limit,
+                        too_many=too_many(path)):
+        index = row.get("rotation", POSITIVE)
+        position = row.get("position", POSITIVE)
         balanced = row.get("balanced", boolean)
         rest = row.get("rest_hours", number)
         if index == len(rotations) + 1:
-            rotations.append(Rotation(balanced, rest))
+            rotations.append(Rotation(balanced, rest, index))
         elif index != len(rotations):
             expected = f"{len(rotations)} or {len(rotations) + 1}" if rotations else "1"
             row.fail("rotation", f"rotation {index} out of order, expected {expected}")
@@ -93,9 +139,16 @@ def read_rotations(path):
             row.fail("balanced", "differs from the rotation's first row")
         if not same(rest, rotation.rest):
             row.fail("rest_hours", "differs from the rotation's first row")
+        day = row.get("day", DAY) if row.has("day") else None
+        if day is not None:
+            before = rotation.passages[-1].day if rotation.passages else 1
+            if day < before or (not rotation.passages and day != 1):
+                row.fail("day", f"day {day} out of order, expected {before} or later"
+                         if rotation.passages else f"day {day}, expected 1 on a first row")
         rotation.passages.append(Passage(row.get("passage", UNSIGNED), row.get("origin", UNSIGNED),
                                          row.get("destination", UNSIGNED),
-                                         row.get("departure", number), row.get("arrival", number)))
+                                         row.get("departure", number), row.get("arrival", number),
+                                         day))
     if not rotations:
         raise InputError(f"{location(WHAT, path)}: no rotations, only the header line")
     return rotations
@@ -108,8 +161,10 @@ def lay_out(rotation):
         if not (drawable(passage.departure) and drawable(passage.arrival)):
             continue
         start = passage.departure
-        if clock is not None and start < clock:
-            start += 24 * math.ceil((clock - start) / 24)
+        if passage.day is not None:  # the file says which day
+            start += 24 * (passage.day - 1)
+        elif clock is not None and start < clock - SLACK:
+            start += 24 * math.ceil((clock - SLACK - start) / 24)
         length = passage.arrival - passage.departure
         if length < 0:
             length += 24
@@ -145,7 +200,7 @@ def tick_step(inches_per_hour):
     return 24.0 * math.ceil(0.6 / inches_per_hour / 24)
 
 
-def draw(rotations, output_path, fmt):
+def draw(rotations, output_path, fmt, terminal_label=terminal_number, title=None):
     for rotation in rotations:
         lay_out(rotation)
     points = []
@@ -184,7 +239,7 @@ def draw(rotations, output_path, fmt):
             levels.append(lane)
             colours.append(colour)
             label_passage(axes, passage, lane, points_per_hour)
-        label_terminals(axes, shown, lane)
+        label_terminals(axes, shown, lane, points_per_hour, terminal_label)
         span = rest_span(rotation)
         if span:
             axes.plot(span, (lane, lane), linestyle=(0, (4, 2)), linewidth=1, color=REST_COLOUR)
@@ -209,13 +264,18 @@ def draw(rotations, output_path, fmt):
         for day in range(first_day, last_day + 1):
             axes.axvline(24 * day, color="black", linestyle=":", linewidth=0.9)
     axes.set_yticks(range(1, lanes + 1))
+    numbers = [rotation.number for rotation in rotations]
+    if None not in numbers and numbers != list(range(1, lanes + 1)):  # a selection
+        axes.set_yticklabels([str(number) for number in numbers])
     axes.tick_params(axis="y", labelsize=7 if lanes < 1000 else 5, length=2)
     axes.set_ylabel("rotation")
     axes.set_xlabel("hour of day (right of a dotted midnight line: the next day)")
 
-    balanced = sum(1 for r in rotations if r.balanced)
-    figure.suptitle(f"{lanes} rotation{'s' if lanes != 1 else ''}: {balanced} balanced, "
-                    f"{lanes - balanced} not", y=1 - 0.12 / height, fontsize=11)
+    if title is None:
+        balanced = sum(1 for r in rotations if r.balanced)
+        title = (f"{lanes} rotation{'s' if lanes != 1 else ''}: {balanced} balanced, "
+                 f"{lanes - balanced} not")
+    figure.suptitle(title, y=1 - 0.12 / height, fontsize=11)
     handles = [Patch(color=BALANCED_COLOUR, label="balanced: ends where it started"),
                Patch(color=UNBALANCED_COLOUR, label="not balanced"),
                Line2D([], [], color=REST_COLOUR, linestyle=(0, (4, 2)), label="overnight rest"),
@@ -226,8 +286,8 @@ def draw(rotations, output_path, fmt):
 
 
 def label_passage(axes, passage, lane, points_per_hour):
-    """The passage number inside its bar, shrunk to fit; above the bar when even 4 pt does not."""
-    text = str(passage.number)
+    """The passage's label inside its bar, shrunk to fit; above the bar when even 4 pt does not."""
+    text = passage.label
     room = (passage.end - passage.start) * points_per_hour - 2
     size = min(7, room / (0.62 * len(text)))
     middle = (passage.start + passage.end) / 2
@@ -238,27 +298,140 @@ def label_passage(axes, passage, lane, points_per_hour):
                   va="bottom")
 
 
-def label_terminals(axes, shown, lane):
-    """Terminal numbers: before the first bar, in each gap between bars, after the last bar."""
+def label_terminals(axes, shown, lane, points_per_hour, terminal_label):
+    """Terminal labels: before the first bar, in each gap between bars, after the last bar.
+    terminal_label(number, room in points) gives the text, or None where it does not fit."""
     # A white box keeps a number legible where two bars meet without a gap.
     style = dict(fontsize=6, color="#222222", va="center",
                  bbox=dict(boxstyle="square,pad=0.05", facecolor="white", linewidth=0))
     if not shown:
         return
-    axes.text(shown[0].start - 0.08, lane, str(shown[0].origin), ha="right", **style)
+
+    def put(x, number, room, **where):
+        text = terminal_label(number, room)
+        if text is not None:
+            axes.text(x, lane, text, **where, **style)
+
+    put(shown[0].start - 0.08, shown[0].origin, END_POINTS, ha="right")
     for before, after in zip(shown, shown[1:]):
+        gap = (after.start - before.end) * points_per_hour - 2
         if before.destination == after.origin:
-            axes.text((before.end + after.start) / 2, lane, str(after.origin), ha="center",
-                      **style)
+            put((before.end + after.start) / 2, after.origin, gap, ha="center")
         else:  # the file joins passages that do not meet: show both ends
-            axes.text(before.end + 0.05, lane, str(before.destination), ha="left", **style)
-            axes.text(after.start - 0.05, lane, str(after.origin), ha="right", **style)
-    axes.text(shown[-1].end + 0.08, lane, str(shown[-1].destination), ha="left", **style)
+            put(before.end + 0.05, before.destination, gap / 2, ha="left")
+            put(after.start - 0.05, after.origin, gap / 2, ha="right")
+    put(shown[-1].end + 0.08, shown[-1].destination, END_POINTS, ha="left")
 
 
-def run(input_path, output_path, fmt):
-    draw(read_rotations(input_path), output_path, fmt)
+# --- Choosing rotations and labels ---------------------------------------------------------------
+
+_RANGE = re.compile(r"([0-9]+)(?:-([0-9]+))?\Z")
+_RANKED = {"longest": "longest", "least-rested": "least rested"}
+
+
+def parse_selection(text):
+    """("numbers", [(first, last)]) or (kind, count) for the ranked choices."""
+    kind, colon, count = text.partition(":")
+    try:
+        if colon:
+            if kind not in _RANKED:
+                raise ValueError
+            return kind, integer(1, 10**9)(count)
+        ranges = []
+        for part in text.split(","):
+            match = _RANGE.match(part)
+            if match is None:
+                raise ValueError
+            first, last = int(match[1]), int(match[2] or match[1])
+            if not 1 <= first <= last:
+                raise ValueError
+            ranges.append((first, last))
+        return "numbers", ranges
+    except ValueError:
+        raise InputError(f'Error: --select "{text}" is not rotation numbers (such as 3,7,10-12), '
+                         "longest:N or least-rested:N") from None
+
+
+def span_hours(rotation):
+    shown = placed(rotation)
+    return shown[-1].end - shown[0].start if shown else math.nan
+
+
+def select(rotations, selection, path):
+    """The chosen rotations, in the order they are drawn."""
+    kind, value = selection
+    if kind == "numbers":
+        last = max(high for _, high in value)
+        if last > len(rotations):
+            raise InputError(f"{location(WHAT, path)}: --select names rotation {last}, the file "
+                             f"has {len(rotations)}")
+        wanted = set()
+        for low, high in value:
+            wanted.update(range(low, high + 1))
+        return [rotations[number - 1] for number in sorted(wanted)]
+    for rotation in rotations:
+        lay_out(rotation)
+    if kind == "longest":
+        def rank(rotation):  # spans equal to a nanosecond are equal: the lower number first
+            span = round(span_hours(rotation), 12)
+            return math.isnan(span), -span if not math.isnan(span) else 0, rotation.number
+    else:
+        def rank(rotation):
+            rest = rotation.rest
+            return math.isnan(rest), rest if not math.isnan(rest) else 0, rotation.number
+    return sorted(rotations, key=rank)[:value]
+
+
+def describe(selection, shown):
+    kind, value = selection
+    if kind == "numbers":
+        text = ",".join(f"{a}" if a == b else f"{a}-{b}" for a, b in value)
+        return "numbers " + (text if len(text) <= 40 else text[:text.rindex(",", 0, 40)] + ",...")
+    return f"the {shown} {_RANKED[kind]}"
+
+
+def key_labels(key, rotations):
+    """Sets the passages' labels from the key and returns the terminal labeller: the name,
+    shortened to the room."""
+    for rotation in rotations:
+        for passage in rotation.passages:
+            passage.label = key.passage_label(passage)
+            key.terminal_name(passage.origin)
+            key.terminal_name(passage.destination)
+
+    def terminal_label(number, room):
+        return rotation_fold.fitted(key.terminal_name(number), room, 6.0)
+    return terminal_label
+
+
+def run(input_path, output_path, fmt, options):
+    selection = parse_selection(options["select"]) if "select" in options else None
+    rotations = read_rotations(input_path, limit=None if selection else MAX_PASSAGES)
+    total = len(rotations)
+    title = None
+    if selection:
+        rotations = select(rotations, selection, input_path)
+        drawn = sum(len(rotation.passages) for rotation in rotations)
+        if drawn > MAX_PASSAGES:
+            raise InputError(f"{location(WHAT, input_path)}: the rotations chosen have {drawn} "
+                             f"passages, more than one picture can show readably "
+                             f"({MAX_PASSAGES}); choose fewer with --select")
+    terminal_label = terminal_number
+    if "key" in options:
+        terminal_label = key_labels(rotation_key.Key(options["key"]), rotations)
+    if selection or options.get("fold"):
+        balanced = sum(1 for rotation in rotations if rotation.balanced)
+        shown = len(rotations)
+        title = (f"{shown} of {total} rotations ({describe(selection, shown)})" if selection else
+                 f"{shown} rotation{'s' if shown != 1 else ''}") + \
+            f": {balanced} balanced, {shown - balanced} not"
+    if options.get("fold"):
+        for rotation in rotations:
+            lay_out(rotation)
+        rotation_fold.draw(rotations, output_path, fmt, placed, drawable, terminal_label, title)
+    else:
+        draw(rotations, output_path, fmt, terminal_label, title)
 
 
 if __name__ == "__main__":
-    main(run, "plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg")
+    main(run, USAGE, OPTIONS)

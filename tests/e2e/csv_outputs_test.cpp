@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
@@ -37,23 +38,28 @@ std::vector<std::string> ChainsOf(const boost::property_tree::ptree& parent) {
 }
 
 // Rotations of a rotations file, checked row by row against the
-// timetable; balanced and rested rotations counted.
+// timetable; balanced and rested rotations counted, and the last day any
+// rotation reaches.
 struct Rotations {
   std::vector<std::string> chains;
   int balanced = 0;
   int rested = 0;
+  std::size_t lastDay = 0;
 };
+
+const char kRotationsHeader[] =
+    "rotation,position,passage,origin,destination,departure,arrival,balanced,rest_hours,day";
 
 Rotations ReadRotations(const std::string& path, double threshold) {
   std::string header;
   const auto rows = ReadCsv(path, header);
-  EXPECT_EQ(header,
-            "rotation,position,passage,origin,destination,departure,arrival,balanced,rest_hours");
+  EXPECT_EQ(header, kRotationsHeader);
   const std::map<unsigned, Flight> flights = ReadFlights(kDay);
   Rotations rotations;
+  double arrivedAt = 0.0;  // hours since the rotation's first midnight
   for (const auto& row : rows) {
-    EXPECT_EQ(row.size(), 9u);
-    if (row.size() != 9u) break;
+    EXPECT_EQ(row.size(), 10u);
+    if (row.size() != 10u) break;
     const std::size_t rotation = std::stoul(row[0]);
     const std::size_t position = std::stoul(row[1]);
     const Flight& flight = flights.at(static_cast<unsigned>(std::stoul(row[2])));
@@ -61,6 +67,19 @@ Rotations ReadRotations(const std::string& path, double threshold) {
     EXPECT_EQ(std::stoul(row[4]), flight.destination);
     EXPECT_EQ(std::stod(row[5]), flight.departure);
     EXPECT_EQ(std::stod(row[6]), flight.arrival);
+    // On the day given, a passage leaves after the one before has arrived,
+    // and less than a day later: the vehicle takes the first departure.
+    const std::size_t day = std::stoul(row[9]);
+    const double leaves = 24.0 * static_cast<double>(day - 1) + flight.departure;
+    if (position == 1) {
+      EXPECT_EQ(day, 1u);
+    } else {
+      EXPECT_GE(leaves, arrivedAt) << "passage " << row[2];
+      EXPECT_LT(leaves, arrivedAt + 24.0) << "passage " << row[2];
+    }
+    arrivedAt = leaves + flight.arrival - flight.departure +
+                (flight.arrival < flight.departure ? 24.0 : 0.0);
+    rotations.lastDay = std::max(rotations.lastDay, day);
     if (position == 1) {
       EXPECT_EQ(rotation, rotations.chains.size() + 1);
       rotations.chains.push_back(row[2]);
@@ -89,6 +108,7 @@ TEST(RotationsFile, ParvelWritesItsBestDecompositionAndItsCounts) {
   EXPECT_EQ(rotations.chains, ChainsOf(opt.get_child("opt_decomp")));
   EXPECT_EQ(rotations.balanced, std::stoi(opt.get<std::string>("number_of_balanced_chains")));
   EXPECT_EQ(rotations.rested, std::stoi(opt.get<std::string>("number_of_chains_with_rest")));
+  EXPECT_GE(rotations.lastDay, 2u);  // the example's overnight flights carry rotations on
 }
 
 TEST(RotationsFile, QuorlinWritesTheFirstReportedDecompositionAndTheTraceItsRuns) {
@@ -135,8 +155,7 @@ TEST(RotationsFile, NoDecompositionGivesTheHeaderAloneAndAnUnwritablePathFails) 
   const std::string csv = dir.File("rotations.csv");
   const ProgramResult empty = RunQuorlin({"--timetable", kDay, "--N", "0", "--rotations", csv});
   ASSERT_EQ(empty.status, 0);
-  EXPECT_EQ(ReadFile(csv),
-            "rotation,position,passage,origin,destination,departure,arrival,balanced,rest_hours\n");
+  EXPECT_EQ(ReadFile(csv), std::string(kRotationsHeader) + "\n");
 
   const std::string nowhere = dir.File("missing/rotations.csv");
   for (const ProgramResult& failed :

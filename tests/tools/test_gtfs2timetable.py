@@ -12,9 +12,13 @@ import csv
 import os
 import re
 import shutil
+import signal
+import stat
 import subprocess
 import sys
 import tempfile
+import threading
+import time
 import unittest
 import zipfile
 
@@ -170,6 +174,8 @@ class Converter(ConverterCase):
             (["--route", "1", "--route", "R3"], ["T101", "T102", "T103", "T301", "T302"],
              None),
             (["--route", "R4"], ["S1", "S1"], "1,0,1,12.0,12.25\n2,0,1,12.5,12.75\n"),
+            (["--route", "Harbour line", "--route", "Night"],  # long names, as the key shows
+             ["T201", "T202", "T203", "T301", "T302"], None),
             (["--window", "06:15-09:00"], ["T201", "T102", "T202"],
              "1,0,1,6.5,7.166666666666667\n2,2,0,7.25,8.0\n3,3,4,7.5,8.333333333333334\n"),
             (["--window", "23:00-01:00"], ["T301", "T302"],
@@ -222,7 +228,9 @@ class Converter(ConverterCase):
              " its last stop"),
             (FEED, ["--date", "20240230"], 'Error: --date "20240230" is not a date (YYYYMMDD)'),
             (FEED, date + ["--route", "9"],
-             'Error: no route "9" in routes.txt (by route_id or route_short_name)'),
+             'Error: no route "9" in routes.txt (by route_id, route_short_name or route_long_name);'
+             " the feed has 4 (route_id: short / long name): R1: 1 / Central - Airport, express;"
+             " R2: 2 / Harbour line; R3: N / Night; R4: Shuttle"),
             (FEED, date + ["--window", "02:00-05:00"],
              "Error: no run on 20240304 (Monday) is left to convert in the window 02:00-05:00"),
             (FEED, date + ["--merge-radius", "-5"],
@@ -239,6 +247,64 @@ class Converter(ConverterCase):
         result = self.run_converter(FEED, "--date", "20240304", out=False)
         self.assertEqual((result.returncode, result.stdout),
                          (1, "Error: the following arguments are required: --out\n"))
+
+    def test_outputs_checked_before_the_feed_is_read_and_inputs_kept(self):
+        archive = os.path.join(self.work, "feed.zip")
+        with zipfile.ZipFile(archive, "w") as bundle:
+            for name in sorted(os.listdir(FEED)):
+                bundle.write(os.path.join(FEED, name), name)
+        folder = self.feed_copy()
+        os.symlink(self.out, self.out + ".key.csv")  # the key would overwrite the timetable
+        cases = [
+            (archive, archive, "it is the input " + archive),
+            (folder, os.path.join(folder, "stops.txt"), "it lies inside the input folder " + folder),
+            (FEED, self.out_dir, "it is a directory"),
+            (FEED, os.path.join(self.work, "missing", "day.csv"),
+             "the folder %s does not exist" % os.path.join(self.work, "missing")),
+            (FEED, self.out, "it is also the output " + self.out),
+        ]
+        kept = {path: read(path) for path in (os.path.join(folder, "stops.txt"),)}
+        with open(archive, "rb") as stream:
+            zipped = stream.read()
+        for feed, out, reason in cases:
+            with self.subTest(out=out):
+                command = [sys.executable, CONVERTER, feed, "--date", "20240304", "--out", out]
+                result = subprocess.run(command, capture_output=True, text=True, timeout=60)
+                target = out + ".key.csv" if out == self.out else out
+                self.assertEqual((result.returncode, result.stdout),
+                                 (1, "Error: cannot write %s (%s)\n" % (target, reason)))
+        with open(archive, "rb") as stream:
+            self.assertEqual(stream.read(), zipped)
+        self.assertEqual({path: read(path) for path in kept}, kept)
+        self.assertEqual(os.listdir(self.out_dir), ["day.csv.key.csv"])  # the link alone
+
+    def test_pipes_written_in_place_modes_kept_nothing_left_on_sigterm(self):
+        with open(self.out, "w") as stream:
+            stream.write("old\n")
+        os.chmod(self.out, 0o640)
+        key = self.out + ".key.csv"
+        os.mkfifo(key)
+        received = []
+        reader = threading.Thread(target=lambda: received.append(read(key)))
+        reader.start()
+        self.convert(FEED, "--date", "20240304")
+        reader.join(timeout=60)
+        self.assertEqual((read(self.out), received), (MONDAY, [MONDAY_KEY]))
+        self.assertEqual(stat.S_IMODE(os.stat(self.out).st_mode), 0o640)
+        self.assertTrue(stat.S_ISFIFO(os.stat(key).st_mode))
+
+        # No reader now: the converter waits on the pipe with its other output half done.
+        os.remove(self.out)
+        command = [sys.executable, CONVERTER, FEED, "--date", "20240304", "--out", self.out]
+        process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        deadline = time.monotonic() + 60
+        while len(os.listdir(self.out_dir)) < 2 and time.monotonic() < deadline:
+            time.sleep(0.02)
+        self.assertEqual(len(os.listdir(self.out_dir)), 2)  # the pipe and a temporary file
+        process.send_signal(signal.SIGTERM)
+        stdout, stderr = process.communicate(timeout=60)
+        self.assertEqual((process.returncode, stdout, stderr), (-signal.SIGTERM, b"", b""))
+        self.assertEqual(os.listdir(self.out_dir), ["day.csv.key.csv"])
 
 
 @unittest.skipUnless(os.environ.get("QUORLIN_BIN") and os.environ.get("PARVEL_BIN"),

@@ -15,12 +15,15 @@ import tempfile
 import unittest
 from decimal import Decimal, localcontext
 
+import numpy
+
 TOOLS = os.path.normpath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                       "tools"))
 sys.path.insert(0, TOOLS)
 
 import plot_estimates  # noqa: E402
 import plot_rotations  # noqa: E402
+import plot_search  # noqa: E402
 
 PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
 ROTATIONS_HEADER = ("rotation,position,passage,origin,destination,departure,arrival,balanced,"
@@ -199,6 +202,30 @@ class SearchTest(PlotCase):
             self.assertIn(text, svg)
 
 
+    def test_starting_counts_and_steps_from_either_reading(self):
+        tail = ("<initial_decomposition_size>7</initial_decomposition_size>"
+                "<initial_number_of_balanced_chains>2</initial_number_of_balanced_chains>"
+                "<initial_number_of_chains_with_rest>4</initial_number_of_chains_with_rest>")
+        svg = self.draw("plot_search.py", self.write("i.xml", report_xml("4,4,5", "3,3,2", tail)),
+                        "i.svg")
+        for text in ("start: 2 balanced, 4 with enough rest, of 7 chains; final: 5 balanced, "
+                     "2 with enough rest, of 6 chains", "7 at the start", "ranks second"):
+            self.assertIn(text, svg)
+        # Only the changes are kept, whichever way the entries were read.
+        generator = random.Random(11)
+        for _ in range(300):
+            values = [generator.choice([3, 4, 5]) for _ in range(generator.randint(1, 30))]
+            step, initial = generator.randint(1, 4), generator.choice([None, 3, 6])
+            points = ([(0, initial)] if initial is not None else []) + \
+                [(k * step, v) for k, v in enumerate(values, start=1)]
+            kept = [p for i, p in enumerate(points) if i == 0 or p[1] != points[i - 1][1]]
+            if kept[-1][0] != len(values) * step:
+                kept.append((len(values) * step, values[-1]))
+            expected = ([x for x, _ in kept], [y for _, y in kept])
+            for form in (numpy.array(values), numpy.array(values, dtype=object)):
+                self.assertEqual(plot_search.steps(form, step, initial), expected)
+
+
 class BadInputTest(PlotCase):
     def test_one_error_line_and_no_output(self):
         good_rotations = rotations_csv(3).splitlines()
@@ -258,10 +285,6 @@ class BadInputTest(PlotCase):
         self.assertTrue(result.stdout.startswith("Error: expected 2 arguments, got 1; usage:"))
 
 
-if __name__ == "__main__":
-    unittest.main()
-
-
 @unittest.skipUnless(os.environ.get("QUORLIN_BIN") and os.environ.get("PARVEL_BIN"),
                      "the built programs are named by CTest")
 class ProgramOutputsTest(PlotCase):
@@ -292,3 +315,7 @@ class ProgramOutputsTest(PlotCase):
                              "fifty.png")
         self.assertLess(one, parvel_size[1])
         self.assertLess(parvel_size[1], fifty)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -10,15 +10,17 @@ feed's order exactly.
 
 The key file is CSV with one header, then a `passage` row per passage (trip,
 route, headsign, end stop names, service times as in the feed) and a
-`terminal` row per stop of each terminal. All files are written to temporary
-names in the target folder and renamed only when all are complete, so a
-failure to write leaves no output behind. Cost: linear in the number of rows.
+`terminal` row per stop of each terminal. The files are checked before the
+conversion starts and written together at its end by `output_files` (beside
+this package): temporary names renamed only when all are complete, devices
+and pipes in place, so a failure to write leaves no output behind.
+Cost: linear in the number of rows.
 """
 
 import csv
 import io
-import os
-import tempfile
+
+import output_files
 
 from gtfs.clock import format_time
 from gtfs.errors import FeedError
@@ -58,34 +60,18 @@ def key_text(runs, terminals, stops, route_names):
     return text.getvalue()
 
 
-def write_all(files):
-    """Writes {path: text}, each to a temporary name first, and renames them
-    only when all are written."""
-    mask = os.umask(0)
-    os.umask(mask)
-    pending = []
+def check_paths(paths, feed):
+    """Refuses outputs that cannot or must not be written, before any work."""
     try:
-        for path, text in files.items():
-            try:
-                folder = os.path.dirname(os.path.abspath(path))
-                handle, temporary = tempfile.mkstemp(
-                    dir=folder, prefix=".%s." % os.path.basename(path))
-                pending.append((temporary, path))
-                with os.fdopen(handle, "w", encoding="utf-8", newline="") as stream:
-                    stream.write(text)
-                os.chmod(temporary, 0o666 & ~mask)
-            except OSError as error:
-                raise FeedError("cannot write %s (%s)" % (path, error.strerror or error))
-        while pending:
-            temporary, path = pending[0]
-            try:
-                os.replace(temporary, path)
-            except OSError as error:
-                raise FeedError("cannot write %s (%s)" % (path, error.strerror or error))
-            pending.pop(0)
-    finally:
-        for temporary, _ in pending:
-            try:
-                os.remove(temporary)
-            except OSError:
-                pass
+        output_files.check(paths, [feed])
+    except output_files.OutputError as error:
+        raise FeedError("cannot write %s (%s)" % (error.path, error.reason)) from None
+
+
+def write_all(files):
+    """Writes {path: text}, all or nothing."""
+    try:
+        output_files.write_all({path: lambda stream, text=text: stream.write(text.encode("utf-8"))
+                                for path, text in files.items()})
+    except output_files.OutputError as error:
+        raise FeedError("cannot write %s (%s)" % (error.path, error.reason)) from None

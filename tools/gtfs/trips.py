@@ -50,30 +50,50 @@ class Run:
 
 def read_routes(feed):
     """(route_id -> display name: short name, else long name, else the id;
-    route_short_name -> the route ids that carry it)."""
-    routes, by_short_name = {}, {}
+    [(route_id, short name, long name)] in file order)."""
+    routes, listed = {}, []
     name = "routes.txt"
     for line, (route_id, short, long_name) in feed.rows(
             name, ("route_id",), ("route_short_name", "route_long_name")):
         if route_id in routes:
             raise FeedError('route_id "%s" is given twice' % route_id, name, line, "route_id")
         routes[route_id] = short or long_name or route_id
-        if short:
-            by_short_name.setdefault(short, set()).add(route_id)
-    return routes, by_short_name
+        listed.append((route_id, short, long_name))
+    return routes, listed
+
+
+# Routes shown by name in the message of a --route that matches nothing; a bus
+# feed has hundreds, and one line must stay readable.
+ROUTES_SHOWN = 40
+
+
+def _route_list(listed):
+    shown = []
+    for route_id, short, long_name in listed[:ROUTES_SHOWN]:
+        names = " / ".join(text for text in (short, long_name) if text)
+        shown.append("%s: %s" % (route_id, names) if names else route_id)
+    more = len(listed) - ROUTES_SHOWN
+    return "; ".join(shown) + ("; and %d more" % more if more > 0 else "")
 
 
 def select_routes(feed, wanted):
-    """(read_routes' names, the route ids named by `wanted`: route_id or
-    route_short_name each; None when `wanted` is empty, meaning every route)."""
-    routes, by_short_name = read_routes(feed)
+    """(read_routes' names, the route ids named by `wanted`: each a route_id,
+    route_short_name or route_long_name, matching every route that carries it;
+    None when `wanted` is empty, meaning every route)."""
+    routes, listed = read_routes(feed)
     if not wanted:
         return routes, None
+    by_name = {}
+    for route_id, short, long_name in listed:
+        for text in {route_id, short, long_name} - {""}:
+            by_name.setdefault(text, set()).add(route_id)
     chosen = set()
     for value in wanted:
-        found = ({value} if value in routes else set()) | by_short_name.get(value, set())
+        found = by_name.get(value)
         if not found:
-            raise FeedError('no route "%s" in routes.txt (by route_id or route_short_name)' % value)
+            raise FeedError('no route "%s" in routes.txt (by route_id, route_short_name or '
+                            "route_long_name); the feed has %d (route_id: short / long name): %s"
+                            % (value, len(listed), _route_list(listed)))
         chosen |= found
     return routes, chosen
 

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The plot scripts on large inputs: whole processes timed with GNU time
+# (median of RUNS runs, default 3; user + system seconds, wall seconds and
+# peak resident memory).
+#
+#   bench/plots.sh [<build dir>] [--runs RUNS]
+#
+# Inputs, all made here:
+# - the best rotations of a generated airline day of 3,000 passages
+#   (generate_timetable 3000 2, Parvel --search exchange --seed 1): 635
+#   rotations, drawn folded (--fold) and as before (no option);
+# - 200,000 rows: those rotations repeated and renumbered, drawn without a
+#   selection (refused by the size guard) and with --select longest:50;
+# - a Parvel report with ten million recorded entries per list, drawn by
+#   plot_search.py.
+# Prints a Markdown table.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build
+runs=3
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --runs) runs="$2"; shift 2 ;;
+    *) build="$1"; shift ;;
+  esac
+done
+cmake --build "$build" --target generate_timetable Parvel -j 2 > /dev/null
+python=/usr/bin/python3
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+"$build/bench/generate_timetable" 3000 2 "$work/day.csv"
+"$build/localsearch/Parvel" --timetable "$work/day.csv" --search exchange --seed 1 \
+  --rotations "$work/r635.csv" > /dev/null
+"$python" - "$work" <<'EOF'
+import sys
+work = sys.argv[1]
+lines = open(f"{work}/r635.csv").read().splitlines()
+header, body = lines[0], lines[1:]
+rows, offset = [header], 0
+while len(rows) <= 200000:
+    for line in body:
+        fields = line.split(",")
+        fields[0] = str(int(fields[0]) + offset)
+        rows.append(",".join(fields))
+    offset = int(rows[-1].split(",")[0])
+open(f"{work}/r200k.csv", "w").write("\n".join(rows[:200001]) + "\n")
+n = 10 ** 7
+balances = ",".join(str(400 + 30 * i // n) for i in range(n))
+rest = ",".join(str(600 - 20 * i // n) for i in range(n))
+open(f"{work}/walk.xml", "w").write(
+    '<?xml version="1.0" encoding="utf-8"?>\n<OPT version="1.0"><decomposition_size>635'
+    "</decomposition_size><number_of_balanced_chains>430</number_of_balanced_chains>"
+    "<treshold_rest>11</treshold_rest><number_of_chains_with_rest>580"
+    "</number_of_chains_with_rest><elapsed_seconds>3600</elapsed_seconds><opt_decomp>"
+    f"<chain>1</chain><performance><balances>{balances}</balances><rest>{rest}</rest>"
+    "</performance></opt_decomp></OPT>")
+EOF
+
+# measure <label> <command...>: one table row, the medians of the runs.
+measure() {
+  local label="$1"
+  shift
+  local cpu=() wall=() memory=() status=0
+  for _ in $(seq "$runs"); do
+    status=0
+    /usr/bin/time -f "%U %S %e %M" -o "$work/time" "$@" > "$work/out" || status=$?
+    read -r user system elapsed peak < <(tail -n 1 "$work/time")
+    cpu+=("$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.2f", u + s }')")
+    wall+=("$elapsed")
+    memory+=("$((peak / 1024))")
+  done
+  median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
+  echo "| $label | $(median "${cpu[@]}") | $(median "${wall[@]}") | $(median "${memory[@]}") MB" \
+       "| $status: $(head -c 90 "$work/out") |"
+}
+
+echo "| input and command | cpu s | wall s | peak memory | exit: output |"
+echo "|---|---:|---:|---:|---|"
+measure "635 rotations, --fold, PNG" \
+  "$python" tools/plot_rotations.py "$work/r635.csv" "$work/fold.png" --fold
+measure "635 rotations, --fold, SVG" \
+  "$python" tools/plot_rotations.py "$work/r635.csv" "$work/fold.svg" --fold
+measure "635 rotations, no option, PNG" \
+  "$python" tools/plot_rotations.py "$work/r635.csv" "$work/wide.png"
+measure "200,000 rows, no option" \
+  "$python" tools/plot_rotations.py "$work/r200k.csv" "$work/all.png"
+measure "200,000 rows, --select longest:50 --fold" \
+  "$python" tools/plot_rotations.py "$work/r200k.csv" "$work/some.png" --select longest:50 --fold
+measure "report of 10,000,000 entries, plot_search" \
+  "$python" tools/plot_search.py "$work/walk.xml" "$work/search.png"
