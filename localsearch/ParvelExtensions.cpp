@@ -21,12 +21,14 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "run this many exchange searches, each with its own random stream, and keep the best "
        "(ties to the lowest restart); over threads and MPI ranks")
       ("threads", po::value<frame::Count>(&settings.threads),
-       "threads the restarts share (default 1); the output is the same for any number");
+       "threads the restarts share (default 1); the output is the same for any number")
+      ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
+       "refuse a timetable that draws a warning (see docs/robustness.md) instead of reading it");
   return group;
 }
 
 }  // namespace parvel
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, SearchKind*, int) {
-  frame::ReadNamedChoice<SearchKind>(value, tokens, ParseSearchKind);
+  frame::ReadNamedChoice<SearchKind>(value, tokens, ParseSearchKind, "walk, exchange");
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -16,8 +17,10 @@
 #include "common/TimeTable.h"
 #include "common/ProgressLine.h"
 #include "common/RotationsCsv.h"
+#include "common/RunStart.h"
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
+#include "localsearch/ExchangeSearch.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
@@ -182,6 +185,41 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
   };
 }
 
+// The searches' states and their recorded courses join the plan: every
+// thread runs one search at a time, and a process keeps the outcome of each
+// of its restarts until the best is known. False, after the plan's line,
+// when they pass the limit.
+bool PlanSearches(memory::Plan& plan, std::size_t passages, unsigned int iterations,
+                  bool recording, const parvel::ExtensionSettings& settings,
+                  std::size_t restartsHere) {
+  using memory::SaturatingProduct;
+  using memory::SaturatingSum;
+  // Per search: the trajectories, chains and scratch tables of its search,
+  // some 40 words per passage; per recorded entry two counts.
+  constexpr std::uint64_t kSearchBytesPerPassage = 160;
+  constexpr std::uint64_t kBytesPerEntry = 2 * 4 + 2 * 12;  // the lists, then their text
+  const std::uint64_t entries =
+      !recording ? 0
+                 : settings.search == SearchKind::Exchange
+                       ? std::min<std::uint64_t>(iterations, ExchangeSearch::kMaxRecordedEntries)
+                       : iterations;
+  const std::uint64_t perSearch =
+      SaturatingSum(kSearchBytesPerPassage * passages, SaturatingProduct(entries, kBytesPerEntry));
+  const std::uint64_t running =
+      restartsHere == 0 ? 1 : std::min<std::uint64_t>(restartsHere, settings.threads.value);
+  const std::uint64_t perOutcome =
+      SaturatingSum(8 * passages, SaturatingProduct(entries, 2 * 4));
+  const std::uint64_t bytes = SaturatingSum(SaturatingProduct(running, perSearch),
+                                            SaturatingProduct(restartsHere, perOutcome));
+  plan.Add(restartsHere == 0 ? std::string("the search")
+                             : "the searches (" + std::to_string(running) + " at once, " +
+                                   std::to_string(restartsHere) + " restarts kept)",
+           bytes);
+  if (plan.Fits()) return true;
+  std::cout << plan.Refusal() << std::endl;
+  return false;
+}
+
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int iterations = 1000;
@@ -209,9 +247,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"N"}, &desc);
-    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
+    frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
+    const int status = run.Parse(argc, argv, {"N"});
     if (status >= 0) return status;
+    const po::variables_map& vm = run.Options();
 
     const bool restarting = vm.count("restarts") > 0;
     if (restarting && settings.search != SearchKind::Exchange) {
@@ -226,22 +265,26 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                 << std::endl;
     }
 
-    std::random_device device("default");
     std::mt19937_64 engine;
-    std::uint32_t restartSeed = 0;
-    if (restarting)
-      restartSeed = ranks.Broadcast(frame::RunSeed(device, seed));
-    else
-      frame::SeedEngine(engine, device, seed);
+    const std::uint32_t restartSeed =
+        frame::RunStart::Seed(seed, restarting, engine,
+                              [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
+    output::OutputFiles outputs;
+    outputs.Add("report", outpath);
+    outputs.Add("rotations", settings.rotationsPath);
+    if (ranks.IsLeader() && frame::RunStart::CheckOutputs(outputs, timetablePath) >= 0) return 1;
 
     TimeTable table;
-    table.LoadInstance(timetablePath);
-    const memory::GraphCheck fit = memory::CheckGraph(
-        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+    memory::Plan plan(settings.maxMemory.bytes);
+    if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
+    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, plan);
     if (!fit.fits) {
       std::cout << fit.message << std::endl;
       return 1;
     }
+    if (!PlanSearches(plan, table.passages.size(), iterations, recordPerformance != 0, settings,
+                      restarting ? ranks.Share(settings.restarts.value).size() : 0))
+      return 1;
     Poset poset;
     poset.CreatePoset(table);
 
@@ -249,6 +292,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
+    memory::SetActivity("running the search");
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
     BGraph::Matching startMatching;
@@ -299,6 +343,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       PrintBound(bound);
     }
     const frame::Clock::time_point stop = frame::Clock::now();
+    memory::SetActivity("building the report");
     FinalResult result;
     result.decomposition = graph.GetDillworthDecompositionFromMatching(searched.matching);
     Decomposition::GetNumberOfBalancedAndRest(table, result.decomposition, result.balanced,
@@ -307,15 +352,16 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     boost::property_tree::ptree report =
         BuildReport(result, tresholdRest, elapsed, searched, recording);
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
-    if (!settings.rotationsPath.empty()) {
-      std::ostringstream rotations;
-      WriteRotationsCsv(table, result.decomposition, rotations);
-      if (!frame::SaveOutputFile("rotations", settings.rotationsPath, rotations.str())) return 1;
+    memory::SetActivity("writing the output files");
+    if (!outputs.Stage("rotations", [&](std::ostream& out) {
+          WriteRotationsCsv(table, result.decomposition, out);
+        })) {
+      std::cout << outputs.Error() << std::endl;
+      return 1;
     }
-    return frame::FinishRun(report, outpath, elapsed);
-  } catch (std::exception&) {
-    std::cout << optionsText << "\n";
-    return 1;
+    return frame::FinishRun(report, outputs, elapsed);
+  } catch (const std::exception& error) {
+    return frame::EndOnException(error, optionsText);
   }
 }
 
@@ -323,7 +369,5 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
 int main(int argc, char* argv[]) {
   // Under an MPI launcher every rank runs this; only the leader prints.
-  parallel::Ranks ranks(argc, argv);
-  parallel::FollowerOutput output(ranks.IsLeader(), ranks.Rank());
-  return output.Finish(Run(argc, argv, ranks));
+  return parallel::RunOnRanks(argc, argv, Run);
 }
