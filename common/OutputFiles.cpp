@@ -226,7 +226,7 @@ std::string OutputFiles::Check(const std::string& inputPath) const {
         target.status.st_ino == input.st_ino)
       return prefix + "it is the timetable";
     if (target.inPlace) {
-      if (target.exists && ::access(target.resolved.c_str(), W_OK) != 0)
+      if (::access(output.path.c_str(), W_OK) != 0)
         return prefix + "it is not writable";
       identities.push_back("");
       continue;
@@ -266,7 +266,9 @@ bool OutputFiles::Stage(const std::string& what,
   const Target target = Inspect(output->path);
   if (target.inPlace) {
     std::cout.flush();
-    const int fd = ::open(target.resolved.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    // Opened by the given name: the system follows what a stream's name
+    // points to (a pipe has no path to follow).
+    const int fd = ::open(output->path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0) return Fail(*output, std::strerror(errno));
     const bool whole = WriteTo(fd, write);
     const bool closed = ::close(fd) == 0;

@@ -159,7 +159,8 @@ int FollowerOutput::Finish(int status) {
   if (status != 0) {
     std::string line = frame::ErrorLine();
     if (line.empty()) line = LastLineOf(held_.str());
-    if (!line.empty()) std::cerr << "rank " << rank_ << ": " << line << std::endl;
+    // One write, so that the launcher's own lines cannot cut it.
+    if (!line.empty()) std::cerr << "rank " + std::to_string(rank_) + ": " + line + "\n" << std::flush;
   }
   return status;
 }
@@ -173,7 +174,7 @@ int RunOnRanks(int argc, char* argv[], int (*run)(int, char**, const Ranks&)) {
     std::cout.flush();
     const std::string line =
         frame::ErrorLine().empty() ? output.LeaderLine() : frame::ErrorLine();
-    if (ranks.IsLeader() && !line.empty()) std::cerr << "rank 0: " << line << std::endl;
+    if (ranks.IsLeader() && !line.empty()) std::cerr << "rank 0: " + line + "\n" << std::flush;
     ranks.Abort(1);
   }
   return status;
