@@ -46,10 +46,10 @@ int RunStart::CheckOutputs(const output::OutputFiles& outputs, const std::string
 
 int RunStart::Load(const std::string& path, bool strict, memory::Plan& plan, TimeTable& table) {
   memory::SetActivity("loading the timetable");
-  // Every passage costs the run at least its share of the graph's tables,
-  // so a timetable whose passages alone pass the limit is refused as soon as
-  // that many are read.
-  const std::uint64_t perPassage = memory::GraphBytes(0, 1);
+  // A loaded passage holds its record, its map entry and its line number
+  // (with room for the lists' growth): a timetable whose passages alone pass
+  // the limit is refused as soon as that many are read.
+  constexpr std::uint64_t perPassage = 128;
   TimeTable::LoadChecks checks;
   checks.strict = strict;
   checks.maxPassages = static_cast<std::size_t>(plan.Room() / perPassage);

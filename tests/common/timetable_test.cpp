@@ -167,8 +167,8 @@ TEST(TimeTableLoad, HostileInputGetsOneReadableLine) {
                        "0..4294967295\n");
   const std::string longField = "-1" + std::string(1 << 20, '0');
   EXPECT_FALSE(TimeTable().Load(dir.Write("long.csv", "h,\n1,2," + longField + ",4,5\n"), error));
-  EXPECT_NE(error.find("\"" + longField.substr(0, 80) + "...\" is not an integer"),
-            std::string::npos);
+  EXPECT_EQ(error, "Error in timetable file " + dir.File("long.csv") +
+                       ", line 2: field 3 (destination) is longer than 4096 bytes\n");
   EXPECT_LT(error.size(), 300u);
   EXPECT_EQ(error.find('\n'), error.size() - 1);
 

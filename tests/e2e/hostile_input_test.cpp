@@ -103,7 +103,7 @@ TEST(HostileInput, ExactCountWithoutRunsNeedsNoGraph) {
   const std::string day = dir.Write("day.csv", ForwardDay());
   const ProgramResult withGraph = RunQuorlin({"--timetable", day, "--N", "0", "--exact"});
   const ProgramResult withoutGraph =
-      RunQuorlin({"--timetable", day, "--N", "0", "--exact", "--max_memory", "1K"});
+      RunQuorlin({"--timetable", day, "--N", "0", "--exact", "--max_memory", "16K"});
   ASSERT_EQ(withGraph.status, 0) << withGraph.out;
   ASSERT_EQ(withoutGraph.status, 0) << withoutGraph.out;
   std::vector<std::string> a = SplitLines(withGraph.out);

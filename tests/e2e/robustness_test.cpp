@@ -233,10 +233,10 @@ TEST(Robustness, MemoryIsRefusedBeforeItIsSpent) {
   std::string many = "h,\n" + std::string(1 << 20, ',') + "\n";
   for (int k = 0; k < 20000; ++k) many += std::to_string(k) + ",1,2,3,4\n";
   const std::string table = dir.Write("many.csv", many);
-  const ProgramResult loaded = RunParvel({"--timetable", table, "--max_memory", "4M"});
+  const ProgramResult loaded = RunParvel({"--timetable", table, "--max_memory", "1M"});
   EXPECT_EQ(loaded.status, 1);
   EXPECT_EQ(loaded.out.rfind("Not enough memory for this run: the timetable's passages (more than "
-                             "10485) needs about ", 0), 0u) << loaded.out;
+                             "8192) needs about ", 0), 0u) << loaded.out;
 }
 
 #ifndef DT_SKIP_MPIRUN
