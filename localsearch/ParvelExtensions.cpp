@@ -23,7 +23,9 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("threads", po::value<frame::Count>(&settings.threads),
        "threads the restarts share (default 1); the output is the same for any number")
       ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
-       "refuse a timetable that draws a warning (see docs/robustness.md) instead of reading it");
+       "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
+       "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
+       "passages) instead of reading on");
   return group;
 }
 

@@ -27,7 +27,9 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "random streams: single (default, one for the run) or repetition (one per repetition, "
        "so that repetitions run at once, on threads and MPI ranks)")
       ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
-       "refuse a timetable that draws a warning (see docs/robustness.md) instead of reading it");
+       "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
+       "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
+       "passages) instead of reading on");
   return group;
 }
 
