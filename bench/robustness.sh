@@ -24,7 +24,7 @@ measure() {
   shift
   local status=0
   /usr/bin/time -f '%e %U %M' -o "$work/time" "$@" > "$work/out" 2> /dev/null || status=$?
-  read -r wall user peak < "$work/time"
+  read -r wall user peak < <(tail -n 1 "$work/time")
   printf '%-34s wall %6.2f s  user %6.2f s  peak %8.1f MB  status %d\n' "$name" "$wall" "$user" \
     "$(awk -v kb="$peak" 'BEGIN {print kb / 1024}')" "$status"
   printf '    %s\n' "$(head -c 240 "$work/out" | head -n 1)"

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <iomanip>
 #include <iostream>
 #include <memory>
@@ -20,10 +19,10 @@
 #include "common/RunStart.h"
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
-#include "localsearch/ExchangeSearch.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
+#include "localsearch/SearchMemory.h"
 #include "parallel/Ranks.h"
 #include "parallel/WorkerPool.h"
 
@@ -185,41 +184,6 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
   };
 }
 
-// The searches' states and their recorded courses join the plan: every
-// thread runs one search at a time, and a process keeps the outcome of each
-// of its restarts until the best is known. False, after the plan's line,
-// when they pass the limit.
-bool PlanSearches(memory::Plan& plan, std::size_t passages, unsigned int iterations,
-                  bool recording, const parvel::ExtensionSettings& settings,
-                  std::size_t restartsHere) {
-  using memory::SaturatingProduct;
-  using memory::SaturatingSum;
-  // Per search: the trajectories, chains and scratch tables of its search,
-  // some 40 words per passage; per recorded entry two counts.
-  constexpr std::uint64_t kSearchBytesPerPassage = 160;
-  constexpr std::uint64_t kBytesPerEntry = 2 * 4 + 2 * 12;  // the lists, then their text
-  const std::uint64_t entries =
-      !recording ? 0
-                 : settings.search == SearchKind::Exchange
-                       ? std::min<std::uint64_t>(iterations, ExchangeSearch::kMaxRecordedEntries)
-                       : iterations;
-  const std::uint64_t perSearch =
-      SaturatingSum(kSearchBytesPerPassage * passages, SaturatingProduct(entries, kBytesPerEntry));
-  const std::uint64_t running =
-      restartsHere == 0 ? 1 : std::min<std::uint64_t>(restartsHere, settings.threads.value);
-  const std::uint64_t perOutcome =
-      SaturatingSum(8 * passages, SaturatingProduct(entries, 2 * 4));
-  const std::uint64_t bytes = SaturatingSum(SaturatingProduct(running, perSearch),
-                                            SaturatingProduct(restartsHere, perOutcome));
-  plan.Add(restartsHere == 0 ? std::string("the search")
-                             : "the searches (" + std::to_string(running) + " at once, " +
-                                   std::to_string(restartsHere) + " restarts kept)",
-           bytes);
-  if (plan.Fits()) return true;
-  std::cout << plan.Refusal() << std::endl;
-  return false;
-}
-
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int iterations = 1000;
@@ -282,9 +246,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       std::cout << fit.message << std::endl;
       return 1;
     }
-    if (!PlanSearches(plan, table.passages.size(), iterations, recordPerformance != 0, settings,
-                      restarting ? ranks.Share(settings.restarts.value).size() : 0))
+    PlanSearches(plan, table.passages.size(), iterations, recordPerformance != 0, settings.search,
+                 settings.threads.value,
+                 restarting ? ranks.Share(settings.restarts.value).size() : 0);
+    if (!plan.Fits()) {
+      std::cout << plan.Refusal() << std::endl;
       return 1;
+    }
     Poset poset;
     poset.CreatePoset(table);
 

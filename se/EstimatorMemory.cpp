@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "common/MemoryPlan.h"
 
@@ -53,6 +54,22 @@ std::uint64_t ReportBytes(std::uint64_t decompositions, std::size_t passages, st
   const std::uint64_t perDecomposition =
       kBytesPerPassageListed * passages + kBytesPerChainListed * chains + 64;
   return SaturatingProduct(decompositions, perDecomposition);
+}
+
+void PlanEstimator(memory::Plan& plan, const BGraph& graph, unsigned int budget,
+                   unsigned int repetitions, bool streams, unsigned int threads,
+                   std::size_t chains) {
+  if (repetitions == 0) return;
+  const unsigned int concurrent = streams ? std::min(threads, repetitions) : 1;
+  const std::size_t passages = graph.VertexCount() / 2;
+  plan.Add("the estimator's nodes (B = " + std::to_string(budget) + ", " +
+               std::to_string(graph.VertexCount()) + " vertices" +
+               (concurrent > 1 ? ", " + std::to_string(concurrent) + " runs at once" : "") + ")",
+           EstimatorBytes(graph, budget, concurrent, threads));
+  const std::uint64_t kept = LevelNodesBound(graph, budget);
+  plan.Add("the report (up to " + std::to_string(kept) + " decompositions of " +
+               std::to_string(passages) + " passages)",
+           ReportBytes(kept, passages, chains));
 }
 
 }  // namespace se_memory

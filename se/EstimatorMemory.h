@@ -22,6 +22,7 @@
 #include <cstdint>
 
 #include "bipartite/BGraph.h"
+#include "common/MemoryPlan.h"
 
 namespace se_memory {
 
@@ -36,5 +37,12 @@ std::uint64_t EstimatorBytes(const BGraph& graph, unsigned int budget, unsigned 
 // Peak bytes of `decompositions` decompositions of `passages` passages in
 // `chains` chains, and of the report that lists them.
 std::uint64_t ReportBytes(std::uint64_t decompositions, std::size_t passages, std::size_t chains);
+
+// Adds the levels of `repetitions` runs and the report of the last to
+// `plan` (nothing without runs): with `streams`, up to `threads` runs go at
+// once.
+void PlanEstimator(memory::Plan& plan, const BGraph& graph, unsigned int budget,
+                   unsigned int repetitions, bool streams, unsigned int threads,
+                   std::size_t chains);
 
 }  // namespace se_memory

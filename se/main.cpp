@@ -165,28 +165,6 @@ PooledRepetitions RunRepetitionStreams(SE& se, const parallel::Ranks& ranks, std
   return PoolRepetitions(messages, se.repetitions);
 }
 
-// The estimator's levels and the report of its last run join the plan;
-// false, after the plan's line, when they pass the limit.
-bool PlanEstimator(memory::Plan& plan, const BGraph& graph, unsigned int budget,
-                   unsigned int repetitions, const quorlin::ExtensionSettings& settings,
-                   std::size_t passages, unsigned int chains) {
-  if (repetitions == 0) return true;
-  const bool streams = settings.streams == parallel::StreamKind::Repetition;
-  const unsigned int threads = settings.threads.value;
-  const unsigned int concurrent = streams ? std::min(threads, repetitions) : 1;
-  plan.Add("the estimator's nodes (B = " + std::to_string(budget) + ", " +
-               std::to_string(graph.VertexCount()) + " vertices" +
-               (concurrent > 1 ? ", " + std::to_string(concurrent) + " runs at once" : "") + ")",
-           se_memory::EstimatorBytes(graph, budget, concurrent, threads));
-  const std::uint64_t kept = se_memory::LevelNodesBound(graph, budget);
-  plan.Add("the report (up to " + std::to_string(kept) + " decompositions of " +
-               std::to_string(passages) + " passages)",
-           se_memory::ReportBytes(kept, passages, chains));
-  if (plan.Fits()) return true;
-  std::cout << plan.Refusal() << std::endl;
-  return false;
-}
-
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
   std::string timetablePath;
   unsigned int budget = 1;
@@ -262,9 +240,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       // estimator starts from the same matching instead of finding its own.
       maximum = graph.GetMaxMatching();
       chains = static_cast<unsigned int>(graph.GetDillworthDecompositionFromMatching(maximum).size());
-      if (!PlanEstimator(plan, graph, budget, repetitions, settings, table.passages.size(),
-                         chains))
+      se_memory::PlanEstimator(plan, graph, budget, repetitions,
+                               settings.streams == parallel::StreamKind::Repetition,
+                               settings.threads.value, chains);
+      if (!plan.Fits()) {
+        std::cout << plan.Refusal() << std::endl;
         return 1;
+      }
     }
 
     // The estimator keeps its own graph; the driver needs none after this,
