@@ -14,8 +14,8 @@ constexpr std::uint64_t kBytesPerStateWord = 4;
 constexpr std::uint64_t kLevelsAlive = 2;
 constexpr std::uint64_t kBytesPerHandle = 12;
 constexpr std::uint64_t kScratchWordsPerVertex = 16;  // a worker's finder and lists
-constexpr std::uint64_t kBytesPerPassageListed = 4 + 12;  // in a chain, then as text
-constexpr std::uint64_t kBytesPerChainListed = 32 + 250;  // a chain, then its element
+constexpr std::uint64_t kBytesPerPassageListed = 4 + 20;  // in a chain, then as text
+constexpr std::uint64_t kBytesPerChainListed = 32 + 318;  // a chain, then its element
 
 }  // namespace
 
