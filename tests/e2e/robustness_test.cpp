@@ -190,27 +190,30 @@ TEST(Robustness, AFailedOrInterruptedRunLeavesNoOutput) {
     EXPECT_NE(failed.out.find("Cannot write the report file /dev/full"), std::string::npos);
     EXPECT_TRUE(Names(dir.Path()).empty()) << program.name;
   }
-  // SIGTERM while the report waits for a reader: the staged rotations go.
+  // SIGTERM or SIGINT while the report waits for a reader: the staged
+  // rotations go.
   const std::string fifo = dir.File("report.fifo");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const pid_t child = fork();
-  if (child == 0) {
-    freopen("/dev/null", "w", stdout);
-    execl(QUORLIN_BIN, QUORLIN_BIN, "--timetable", kDay.c_str(), "--N", "1", "--rotations",
-          dir.File("rot.csv").c_str(), "--outpath", fifo.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
+  for (int signal : {SIGTERM, SIGINT}) {
+    const pid_t child = fork();
+    if (child == 0) {
+      if (freopen("/dev/null", "w", stdout) == nullptr) _exit(126);
+      execl(QUORLIN_BIN, QUORLIN_BIN, "--timetable", kDay.c_str(), "--N", "1", "--rotations",
+            dir.File("rot.csv").c_str(), "--outpath", fifo.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    bool staged = false;
+    for (int wait = 0; wait < 200 && !staged; ++wait) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      staged = Names(dir.Path()).size() == 2;
+    }
+    EXPECT_TRUE(staged);
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.fifo"})) << signal;
   }
-  bool staged = false;
-  for (int wait = 0; wait < 200 && !staged; ++wait) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    staged = Names(dir.Path()).size() == 2;
-  }
-  EXPECT_TRUE(staged);
-  kill(child, SIGTERM);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
-  EXPECT_EQ(Names(dir.Path()), (std::vector<std::string>{"report.fifo"}));
 }
 
 TEST(Robustness, MemoryIsRefusedBeforeItIsSpent) {
