@@ -167,6 +167,16 @@ std::string SerializeReport(const boost::property_tree::ptree& report) {
   return text.str();
 }
 
+bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text) {
+  output::OutputFiles one;
+  one.Add(what, path);
+  std::string refusal = one.Check("");
+  if (refusal.empty() && (!one.Stage(what, text) || !one.Commit())) refusal = one.Error();
+  if (refusal.empty()) return true;
+  std::cout << refusal << std::endl;
+  return false;
+}
+
 int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
               double elapsedSeconds) {
   memory::SetActivity("writing the output files");

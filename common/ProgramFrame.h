@@ -90,6 +90,12 @@ double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
 std::string SerializeReport(const boost::property_tree::ptree& report);
 void WriteReport(const boost::property_tree::ptree& report, std::ostream& out);
 
+// Writes one output file on its own, by the rules of output::OutputFiles;
+// prints its one line and returns false when it cannot. A run's outputs are
+// better declared together (so that all or none are left): this is for a
+// file outside them.
+bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text);
+
 // Stages the report as the output "report" (when declared), puts every
 // staged output in place and prints the run time line. Returns the exit
 // status: 1, after the one line of OutputFiles, when an output could not be
