@@ -9,10 +9,12 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/OptionMistakes.h"
+
 namespace memory {
 
 const char* const kLimitOptionHelp =
-    "memory the precedence graph may take, in bytes or with K, M, G (512M, 8G; default: half "
+    "memory the run may take, in bytes or with K, M, G (512M, 8G; default: half "
     "the machine's memory)";
 
 namespace {
@@ -106,7 +108,8 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, Size*, 
   po::validators::check_first_occurrence(value);
   const std::string& text = po::validators::get_single_string(tokens);
   Size size;
-  if (!ParseSize(text, size.bytes)) throw po::invalid_option_value(text);
+  if (!ParseSize(text, size.bytes))
+    throw frame::BadValue(text, "is not a size such as 512M or 8G");
   value = size;
 }
 

@@ -1,15 +1,14 @@
 #include "common/ProgramFrame.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
+#include <new>
 #include <iostream>
 #include <sstream>
 
 #include <boost/property_tree/xml_parser.hpp>
+
+#include "common/MemoryPlan.h"
 
 namespace po = boost::program_options;
 
@@ -34,8 +33,11 @@ void RejectNegativeUnsigned(const po::parsed_options& parsed,
         unsignedOptions.end())
       continue;
     for (const std::string& value : option.value) {
-      if (IsNegativeNumberText(value))
-        throw po::invalid_option_value(value);
+      if (IsNegativeNumberText(value)) {
+        BadValue error(value, "is negative");
+        error.set_option_name(option.string_key);
+        throw error;
+      }
     }
   }
 }
@@ -144,7 +146,7 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, Count*,
     used = 0;
   }
   if (used == 0 || used != text.size() || parsed < 1 || parsed > Count::kMaxCount)
-    throw po::invalid_option_value(text);
+    throw BadValue(text, "is not a whole number from 1 to " + std::to_string(Count::kMaxCount));
   count.value = static_cast<unsigned int>(parsed);
   value = count;
 }
@@ -154,56 +156,57 @@ double ElapsedSeconds(Clock::time_point start, Clock::time_point stop) {
   return static_cast<double>(ticks) / 1e9;
 }
 
+void WriteReport(const boost::property_tree::ptree& report, std::ostream& out) {
+  boost::property_tree::write_xml(
+      out, report, boost::property_tree::xml_writer_make_settings<std::string>(' ', 0, "utf-8"));
+}
+
 std::string SerializeReport(const boost::property_tree::ptree& report) {
   std::ostringstream text;
-  boost::property_tree::write_xml(
-      text, report, boost::property_tree::xml_writer_make_settings<std::string>(' ', 0, "utf-8"));
+  WriteReport(report, text);
   return text.str();
 }
 
-namespace {
-
-// Writes `text` to `path`; false when it could not be written whole.
-// `opened` tells whether the file was opened (and so created or emptied).
-bool WriteWhole(const std::string& path, const std::string& text, bool& opened) {
-  std::ofstream file(path, std::ios::out | std::ios::trunc);
-  opened = file.is_open();
-  file << text;
-  file.close();
-  return opened && static_cast<bool>(file);
-}
-
-// A regular file (or a new one) gets the report under a temporary name,
-// renamed when complete, so that a failed write never leaves a cut report
-// under the asked name. Anything else (a device such as /dev/null, a pipe, a
-// symbolic link) is written in place, as renaming onto it would replace it.
-bool SaveWhole(const std::string& outpath, const std::string& text) {
-  bool opened = false;
-  struct stat status {};
-  if (::lstat(outpath.c_str(), &status) == 0) {
-    if (!S_ISREG(status.st_mode)) return WriteWhole(outpath, text, opened);
-    if (::access(outpath.c_str(), W_OK) != 0) return false;
-  }
-  const std::string partial = outpath + ".partial";
-  if (WriteWhole(partial, text, opened) && std::rename(partial.c_str(), outpath.c_str()) == 0)
-    return true;
-  if (opened) std::remove(partial.c_str());
-  return false;
-}
-
-}  // namespace
-
 bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text) {
-  if (SaveWhole(path, text)) return true;
-  std::cout << "Cannot write the " << what << " file " << path << std::endl;
+  output::OutputFiles one;
+  one.Add(what, path);
+  std::string refusal = one.Check("");
+  if (refusal.empty() && (!one.Stage(what, text) || !one.Commit())) refusal = one.Error();
+  if (refusal.empty()) return true;
+  std::cout << refusal << std::endl;
   return false;
 }
 
-int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
+int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
               double elapsedSeconds) {
-  if (!outpath.empty() && !SaveOutputFile("report", outpath, SerializeReport(report))) return 1;
+  memory::SetActivity("writing the output files");
+  const bool written =
+      outputs.Stage("report", [&report](std::ostream& out) { WriteReport(report, out); }) &&
+      outputs.Commit();
+  if (!written) {
+    std::cout << outputs.Error() << std::endl;
+    return 1;
+  }
   std::cout << "Run time: " << elapsedSeconds << " sec." << std::endl;
   return 0;
+}
+
+namespace {
+std::string gErrorLine;
+}  // namespace
+
+void NoteErrorLine(const std::string& line) { gErrorLine = line; }
+const std::string& ErrorLine() { return gErrorLine; }
+
+int EndOnException(const std::exception& error, const std::string& optionsText) {
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+    std::cout << memory::OutOfMemoryLine() << std::endl;
+    return 1;
+  }
+  NoteErrorLine(error.what());
+  std::cerr << error.what() << std::endl;
+  std::cout << optionsText << "\n";
+  return 1;
 }
 
 }  // namespace frame

@@ -12,6 +12,9 @@
 #include <boost/program_options.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include "common/OptionMistakes.h"
+#include "common/OutputFiles.h"
+
 namespace frame {
 
 using Clock = std::chrono::system_clock;
@@ -50,13 +53,17 @@ std::string DescribeOptions(const boost::program_options::options_description& o
 
 // Reads the value of an option that names one of a few choices (for a
 // `validate` overload of Boost.Program_options): `parse(name, value)` gives
-// false for an unknown name, which is a command-line error.
+// false for an unknown name, which is a command-line error that lists
+// `choices` ("random, degree") when given.
 template <typename T, typename Parse>
-void ReadNamedChoice(boost::any& value, const std::vector<std::string>& tokens, Parse parse) {
+void ReadNamedChoice(boost::any& value, const std::vector<std::string>& tokens, Parse parse,
+                     const char* choices = nullptr) {
   boost::program_options::validators::check_first_occurrence(value);
   const std::string& name = boost::program_options::validators::get_single_string(tokens);
   T choice{};
-  if (!parse(name, choice)) throw boost::program_options::invalid_option_value(name);
+  if (!parse(name, choice))
+    throw BadValue(name, choices ? std::string("is not one of ") + choices
+                                 : std::string("is not a valid value"));
   value = choice;
 }
 
@@ -81,18 +88,30 @@ double ElapsedSeconds(Clock::time_point start, Clock::time_point stop);
 
 // The report as written: XML declaration line, then the tree on one line.
 std::string SerializeReport(const boost::property_tree::ptree& report);
+void WriteReport(const boost::property_tree::ptree& report, std::ostream& out);
 
-// Writes `text` to `path` as a whole: a regular file (or a new one) under
-// "<path>.partial", renamed when whole, so that a failed write never leaves a
-// cut file under the asked name. When that fails, prints
-// "Cannot write the <what> file <path>" and returns false.
+// Writes one output file on its own, by the rules of output::OutputFiles;
+// prints its one line and returns false when it cannot. A run's outputs are
+// better declared together (so that all or none are left): this is for a
+// file outside them.
 bool SaveOutputFile(const std::string& what, const std::string& path, const std::string& text);
 
-// Saves the report to `outpath` (nothing when it is empty; as SaveOutputFile
-// does) and prints the run
-// time line. Returns the exit status: 1 when a named report could not be
-// written, 0 otherwise.
-int FinishRun(const boost::property_tree::ptree& report, const std::string& outpath,
+// Stages the report as the output "report" (when declared), puts every
+// staged output in place and prints the run time line. Returns the exit
+// status: 1, after the one line of OutputFiles, when an output could not be
+// written (none is then left), 0 otherwise.
+int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
               double elapsedSeconds);
+
+// The one line of an error whose printed output is more than that line
+// (a command-line mistake, printed before the options description), for
+// whoever must pass the error on in one line (the ranks of an MPI job).
+void NoteErrorLine(const std::string& line);
+const std::string& ErrorLine();
+
+// The end of a run that a standard exception stopped: "out of memory while
+// <activity>" for a failed allocation, else the options description
+// followed by "\n". Returns the exit status, 1.
+int EndOnException(const std::exception& error, const std::string& optionsText);
 
 }  // namespace frame

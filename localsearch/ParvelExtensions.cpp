@@ -21,12 +21,16 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "run this many exchange searches, each with its own random stream, and keep the best "
        "(ties to the lowest restart); over threads and MPI ranks")
       ("threads", po::value<frame::Count>(&settings.threads),
-       "threads the restarts share (default 1); the output is the same for any number");
+       "threads the restarts share (default 1); the output is the same for any number")
+      ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
+       "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
+       "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
+       "passages) instead of reading on");
   return group;
 }
 
 }  // namespace parvel
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, SearchKind*, int) {
-  frame::ReadNamedChoice<SearchKind>(value, tokens, ParseSearchKind);
+  frame::ReadNamedChoice<SearchKind>(value, tokens, ParseSearchKind, "walk, exchange");
 }

@@ -3,7 +3,8 @@
 // Parvel's options beyond the optimising program's own: which search runs
 // and whether the bound on balanced chains is reported, the rotations file,
 // the memory the graph may take, and restarts of the exchange search over
-// threads and MPI ranks. They form a group
+// threads and MPI ranks, and whether a timetable that draws a warning is
+// refused. They form a group
 // of their own, listed after the own options, so that a run without them
 // behaves and prints as before.
 
@@ -26,6 +27,7 @@ struct ExtensionSettings {
   memory::Size maxMemory{memory::DefaultLimit()};
   frame::Count restarts;  // read only when the option is given
   frame::Count threads;
+  bool strict = false;  // a timetable warning is an error
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search

@@ -16,11 +16,13 @@
 #include "common/TimeTable.h"
 #include "common/ProgressLine.h"
 #include "common/RotationsCsv.h"
+#include "common/RunStart.h"
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
+#include "localsearch/SearchMemory.h"
 #include "parallel/Ranks.h"
 #include "parallel/WorkerPool.h"
 
@@ -209,9 +211,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"N"}, &desc);
-    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
+    frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
+    const int status = run.Parse(argc, argv, {"N"});
     if (status >= 0) return status;
+    const po::variables_map& vm = run.Options();
 
     const bool restarting = vm.count("restarts") > 0;
     if (restarting && settings.search != SearchKind::Exchange) {
@@ -226,20 +229,28 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                 << std::endl;
     }
 
-    std::random_device device("default");
     std::mt19937_64 engine;
-    std::uint32_t restartSeed = 0;
-    if (restarting)
-      restartSeed = ranks.Broadcast(frame::RunSeed(device, seed));
-    else
-      frame::SeedEngine(engine, device, seed);
+    const std::uint32_t restartSeed =
+        frame::RunStart::Seed(seed, restarting, engine,
+                              [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
+    output::OutputFiles outputs;
+    outputs.Add("report", outpath);
+    outputs.Add("rotations", settings.rotationsPath);
+    if (ranks.IsLeader() && frame::RunStart::CheckOutputs(outputs, timetablePath) >= 0) return 1;
 
     TimeTable table;
-    table.LoadInstance(timetablePath);
-    const memory::GraphCheck fit = memory::CheckGraph(
-        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+    memory::Plan plan(settings.maxMemory.bytes);
+    if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
+    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, plan);
     if (!fit.fits) {
       std::cout << fit.message << std::endl;
+      return 1;
+    }
+    PlanSearches(plan, table.passages.size(), iterations, recordPerformance != 0, settings.search,
+                 settings.threads.value,
+                 restarting ? ranks.Share(settings.restarts.value).size() : 0);
+    if (!plan.Fits()) {
+      std::cout << plan.Refusal() << std::endl;
       return 1;
     }
     Poset poset;
@@ -249,6 +260,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
+    memory::SetActivity("running the search");
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
     BGraph::Matching startMatching;
@@ -299,6 +311,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       PrintBound(bound);
     }
     const frame::Clock::time_point stop = frame::Clock::now();
+    memory::SetActivity("building the report");
     FinalResult result;
     result.decomposition = graph.GetDillworthDecompositionFromMatching(searched.matching);
     Decomposition::GetNumberOfBalancedAndRest(table, result.decomposition, result.balanced,
@@ -307,15 +320,16 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     boost::property_tree::ptree report =
         BuildReport(result, tresholdRest, elapsed, searched, recording);
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
-    if (!settings.rotationsPath.empty()) {
-      std::ostringstream rotations;
-      WriteRotationsCsv(table, result.decomposition, rotations);
-      if (!frame::SaveOutputFile("rotations", settings.rotationsPath, rotations.str())) return 1;
+    memory::SetActivity("writing the output files");
+    if (!outputs.Stage("rotations", [&](std::ostream& out) {
+          WriteRotationsCsv(table, result.decomposition, out);
+        })) {
+      std::cout << outputs.Error() << std::endl;
+      return 1;
     }
-    return frame::FinishRun(report, outpath, elapsed);
-  } catch (std::exception&) {
-    std::cout << optionsText << "\n";
-    return 1;
+    return frame::FinishRun(report, outputs, elapsed);
+  } catch (const std::exception& error) {
+    return frame::EndOnException(error, optionsText);
   }
 }
 
@@ -323,7 +337,5 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
 int main(int argc, char* argv[]) {
   // Under an MPI launcher every rank runs this; only the leader prints.
-  parallel::Ranks ranks(argc, argv);
-  parallel::FollowerOutput output(ranks.IsLeader(), ranks.Rank());
-  return output.Finish(Run(argc, argv, ranks));
+  return parallel::RunOnRanks(argc, argv, Run);
 }

@@ -43,6 +43,10 @@ class Ranks {
   // Rank(), in increasing order.
   std::vector<unsigned int> Share(unsigned int count) const;
 
+  // Ends every process of the job with `status` (MPI_Abort); returns only
+  // without MPI.
+  void Abort(int status) const;
+
  private:
   struct Mpi;
   std::unique_ptr<Mpi> mpi_;
@@ -55,11 +59,14 @@ class Ranks {
 bool LaunchedByMpi();
 
 // Holds back what a process other than the leader writes to standard
-// output: the leader alone prints a run's results. A follower that ends
-// with a non-zero status (an error only it met, such as a memory limit of
-// its own machine or a file its machine cannot read) writes the last line
-// it held back, the error's, to standard error as "rank <r>: <line>", so
-// that the error is not lost.
+// output and standard error: the leader alone prints a run's results and
+// warnings. A follower that ends with a non-zero status (an error only it
+// met, such as a memory limit of its own machine or a file its machine
+// cannot read) writes the error's line to standard error as
+// "rank <r>: <line>", so that the error is not lost: the line noted with
+// frame::NoteErrorLine (a command-line mistake's), else the last line it
+// wrote to standard output. The same happens when a
+// follower ends through std::exit.
 class FollowerOutput {
  public:
   FollowerOutput(bool leader, unsigned int rank);
@@ -70,10 +77,26 @@ class FollowerOutput {
   // Ends the holding back; returns `status`.
   int Finish(int status);
 
+  // The leader of a job of several processes: what it prints passes on as
+  // before, and its last line is kept for the line of a failed job.
+  void KeepLeaderLine();
+  const std::string& LeaderLine() const;
+
  private:
+  class LastLine;
+  std::unique_ptr<LastLine> leaderLine_;
   std::ostringstream held_;
+  std::ostringstream heldErrors_;
   std::streambuf* original_ = nullptr;
+  std::streambuf* originalErrors_ = nullptr;
   unsigned int rank_;
 };
+
+// The whole of a program's process under ranks: starts them, runs
+// `run(argc, argv, ranks)` with the followers' output held back, and when
+// any process fails, ends the whole job at once with status 1 (the others
+// may be waiting for it), its line on standard error. A process that ends
+// through std::exit before the ranks are done ends the job the same way.
+int RunOnRanks(int argc, char* argv[], int (*run)(int, char**, const Ranks&));
 
 }  // namespace parallel

@@ -25,20 +25,24 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "whole repetitions, shared among them; the output is the same for any number")
       ("streams", po::value<parallel::StreamKind>(&settings.streams),
        "random streams: single (default, one for the run) or repetition (one per repetition, "
-       "so that repetitions run at once, on threads and MPI ranks)");
+       "so that repetitions run at once, on threads and MPI ranks)")
+      ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
+       "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
+       "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
+       "passages) instead of reading on");
   return group;
 }
 
 }  // namespace quorlin
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, VertexOrder*, int) {
-  frame::ReadNamedChoice<VertexOrder>(value, tokens, ParseVertexOrder);
+  frame::ReadNamedChoice<VertexOrder>(value, tokens, ParseVertexOrder, "random, degree");
 }
 
 namespace parallel {
 
 void validate(boost::any& value, const std::vector<std::string>& tokens, StreamKind*, int) {
-  frame::ReadNamedChoice<StreamKind>(value, tokens, ParseStreamKind);
+  frame::ReadNamedChoice<StreamKind>(value, tokens, ParseStreamKind, "single, repetition");
 }
 
 }  // namespace parallel

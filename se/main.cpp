@@ -17,6 +17,7 @@
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/ProgressLine.h"
+#include "common/RunStart.h"
 #include "common/RotationsCsv.h"
 #include "common/TimeTable.h"
 #include "exact/ExactCountOutput.h"
@@ -25,6 +26,7 @@
 #include "parallel/Ranks.h"
 #include "parallel/WorkerPool.h"
 #include "se/EstimateTrace.h"
+#include "se/EstimatorMemory.h"
 #include "se/PooledRepetitions.h"
 #include "se/QuorlinExtensions.h"
 #include "se/SE.h"
@@ -98,22 +100,20 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
   return report;
 }
 
-// The rotations and trace files asked for; false (after its message) when
-// one cannot be written.
-bool SaveExtensionFiles(const quorlin::ExtensionSettings& settings, const TimeTable& table,
-                        const SE::DecompositionList& decompositions, const EstimateTrace& trace,
-                        const exact::ExactCount& count) {
-  if (!settings.rotationsPath.empty()) {
-    std::ostringstream text;
-    WriteRotationsCsv(table, decompositions.empty() ? ChainList() : decompositions.front(), text);
-    if (!frame::SaveOutputFile("rotations", settings.rotationsPath, text.str())) return false;
-  }
-  if (!settings.tracePath.empty()) {
-    std::ostringstream text;
-    trace.Write(text, settings.exact && count.available ? &count.log10 : nullptr);
-    if (!frame::SaveOutputFile("trace", settings.tracePath, text.str())) return false;
-  }
-  return true;
+// Stages the rotations and trace files asked for; false when one cannot be
+// written.
+bool StageExtensionFiles(output::OutputFiles& outputs, const TimeTable& table,
+                         const SE::DecompositionList& decompositions, const EstimateTrace& trace,
+                         const quorlin::ExtensionSettings& settings, const exact::ExactCount& count) {
+  return outputs.Stage("rotations",
+                       [&](std::ostream& out) {
+                         WriteRotationsCsv(
+                             table, decompositions.empty() ? ChainList() : decompositions.front(),
+                             out);
+                       }) &&
+         outputs.Stage("trace", [&](std::ostream& out) {
+           trace.Write(out, settings.exact && count.available ? &count.log10 : nullptr);
+         });
 }
 
 // Repetition, level and running mean, while the estimator runs.
@@ -190,8 +190,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"}, &desc);
-    const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
+    frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
+    const int status = run.Parse(argc, argv, {"B", "N"});
     if (status >= 0) return status;
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
@@ -203,21 +203,23 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                 << std::endl;
     }
 
-    std::random_device device("default");
     std::mt19937_64 engine;
-    std::uint32_t streamSeed = 0;
-    if (streamPerRepetition)
-      streamSeed = ranks.Broadcast(frame::RunSeed(device, seed));
-    else
-      frame::SeedEngine(engine, device, seed);
+    const std::uint32_t streamSeed =
+        frame::RunStart::Seed(seed, streamPerRepetition, engine,
+                              [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
+    output::OutputFiles outputs;
+    outputs.Add("report", outpath);
+    outputs.Add("rotations", settings.rotationsPath);
+    outputs.Add("trace", settings.tracePath);
+    if (ranks.IsLeader() && frame::RunStart::CheckOutputs(outputs, timetablePath) >= 0) return 1;
 
     TimeTable table;
-    table.LoadInstance(timetablePath);
+    memory::Plan plan(settings.maxMemory.bytes);
+    if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
     // The graph's size is known from the boards before a pair is stored. An
     // exact count without runs needs no graph: its chain count then comes
     // from the boards (see README).
-    const memory::GraphCheck fit = memory::CheckGraph(
-        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, plan);
     exact::ExactCount count;
     if (!fit.fits && settings.exact && repetitions == 0)
       count = exact::CountMinimumDecompositions(table);
@@ -238,6 +240,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       // estimator starts from the same matching instead of finding its own.
       maximum = graph.GetMaxMatching();
       chains = static_cast<unsigned int>(graph.GetDillworthDecompositionFromMatching(maximum).size());
+      se_memory::PlanEstimator(plan, graph, budget, repetitions,
+                               settings.streams == parallel::StreamKind::Repetition,
+                               settings.threads.value, chains);
+      if (!plan.Fits()) {
+        std::cout << plan.Refusal() << std::endl;
+        return 1;
+      }
     }
 
     // The estimator keeps its own graph; the driver needs none after this,
@@ -262,6 +271,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     ProgressLine progressLine(ProgressText(progress, repetitions),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
     SE::DecompositionList decompositions;
+    memory::SetActivity("running the estimator");
     if (streamPerRepetition) {
       PooledRepetitions pooled = RunRepetitionStreams(se, ranks, streamSeed, start);
       if (!ranks.IsLeader()) return 0;
@@ -286,14 +296,18 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
     const frame::Clock::time_point stop = frame::Clock::now();
     const double elapsedSeconds = frame::ElapsedSeconds(start, stop);
+    memory::SetActivity("building the report");
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
     AddExtensions(report, settings, count, summary.mean);
-    if (!SaveExtensionFiles(settings, table, decompositions, trace, count)) return 1;
-    return frame::FinishRun(report, outpath, elapsedSeconds);
-  } catch (std::exception&) {
-    std::cout << optionsText << "\n";
-    return 1;
+    memory::SetActivity("writing the output files");
+    if (!StageExtensionFiles(outputs, table, decompositions, trace, settings, count)) {
+      std::cout << outputs.Error() << std::endl;
+      return 1;
+    }
+    return frame::FinishRun(report, outputs, elapsedSeconds);
+  } catch (const std::exception& error) {
+    return frame::EndOnException(error, optionsText);
   }
 }
 
@@ -301,7 +315,5 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
 int main(int argc, char* argv[]) {
   // Under an MPI launcher every rank runs this; only the leader prints.
-  parallel::Ranks ranks(argc, argv);
-  parallel::FollowerOutput output(ranks.IsLeader(), ranks.Rank());
-  return output.Finish(Run(argc, argv, ranks));
+  return parallel::RunOnRanks(argc, argv, Run);
 }

@@ -62,6 +62,15 @@ TEST(Poset, NanTimesNeverConnect) {
   EXPECT_TRUE(PairsOf({{1, 1, 2, 8, 9}, {2, 2, 1, nan, 10}}).empty());
 }
 
+TEST(Poset, InfiniteTimesCompareAsDoubles) {
+  const double inf = std::numeric_limits<double>::infinity();
+  // An infinite departure follows any arrival, an infinite one included; an
+  // infinite arrival is followed only by an infinite departure.
+  EXPECT_EQ(PairsOf({{1, 1, 2, 8, inf}, {2, 2, 1, inf, 10}}), (Pairs{{1, 2}}));
+  EXPECT_EQ(PairsOf({{1, 1, 2, 8, inf}, {2, 2, 1, 23, 10}}), Pairs{});
+  EXPECT_EQ(PairsOf({{1, 1, 2, 8, -inf}, {2, 2, 1, -inf, 10}}), (Pairs{{1, 2}}));
+}
+
 TEST(Poset, PrintWritesOneLinePerPair) {
   TimeTable table = MakeTable({{1, 1, 2, 8, 9}, {2, 2, 1, 9, 10}});
   Poset poset;

@@ -162,6 +162,7 @@ TEST(RotationsFile, NoDecompositionGivesTheHeaderAloneAndAnUnwritablePathFails) 
        {RunParvel({"--timetable", kDay, "--N", "5", "--rotations", nowhere}),
         RunQuorlin({"--timetable", kDay, "--N", "5", "--rotations", nowhere})}) {
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(SplitLines(failed.out).back(), "Cannot write the rotations file " + nowhere);
+    EXPECT_EQ(failed.out, "Cannot write the rotations file " + nowhere + ": the folder " +
+                              dir.File("missing") + " does not exist\n");
   }
 }

@@ -150,7 +150,10 @@ TEST(ParvelRun, EmptyTimetableGivesAnEmptyDecomposition) {
   TempDir dir;
   const std::string table = dir.Write("day.csv", "p,o,d,dep,arr\n");
   const std::string outpath = dir.File("opt.xml");
-  const ProgramResult result = RunParvel({"--timetable", table, "--N", "4", "--outpath", outpath});
+  ProgramResult result = RunParvel({"--timetable", table, "--N", "4", "--outpath", outpath});
+  EXPECT_EQ(result.err, "Warning: timetable " + table +
+                            ": no passages were read; is the separator a comma?\n");
+  result.err.clear();
   const auto counts = CheckConsole(result, "4", "11");
   EXPECT_EQ(counts.second.balanced, 0);
   const std::string report = ReadFile(outpath);
