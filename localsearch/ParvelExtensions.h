@@ -2,8 +2,8 @@
 
 // Parvel's options beyond the optimising program's own: which search runs
 // and whether the bound on balanced chains is reported, the rotations file,
-// the memory the graph may take, and restarts of the exchange search over
-// threads and MPI ranks. They form a group
+// the memory the graph may take, restarts of the exchange search over
+// threads and MPI ranks, and the LP certificate of the best decomposition. They form a group
 // of their own, listed after the own options, so that a run without them
 // behaves and prints as before.
 
@@ -18,6 +18,15 @@
 
 namespace parvel {
 
+// A time budget in seconds: a positive finite number.
+struct PositiveSeconds {
+  double value = 0.0;
+};
+
+// Reads a PositiveSeconds option value; anything else is a command-line
+// error.
+void validate(boost::any& value, const std::vector<std::string>& tokens, PositiveSeconds*, int);
+
 // Variables bound to the options of the group.
 struct ExtensionSettings {
   SearchKind search = SearchKind::Walk;
@@ -26,6 +35,8 @@ struct ExtensionSettings {
   memory::Size maxMemory{memory::DefaultLimit()};
   frame::Count restarts;  // read only when the option is given
   frame::Count threads;
+  bool certify = false;
+  PositiveSeconds certifySeconds{60.0};
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search
