@@ -7,6 +7,7 @@
 
 #include "bipartite/DecompositionVerifier.h"
 #include "certify/LinearProgram.h"
+#include "certify/RotationMerge.h"
 #include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/TerminalIndex.h"
@@ -135,6 +136,7 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
       BGraph::Matching decoded;
       DecompositionCounts counts;
       if (balanced->Decode(solution.columns, decoded) &&
+          (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
           CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
         matching = std::move(decoded);
         best = counts;
@@ -198,6 +200,7 @@ void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double thresh
   BGraph::Matching decoded;
   DecompositionCounts counts;
   if (rested.Decode(solution.columns, decoded) &&
+      (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
       CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
     matching = std::move(decoded);
     best = counts;
