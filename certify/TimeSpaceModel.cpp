@@ -19,8 +19,8 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Bytes per column, row and matrix entry while the program is built and
-// solved: the plan and the program here, the solver's copies of both, its
-// presolved model and its factors (measured on the benchmark days).
+// solved, estimated generously: the plan and the program here, the
+// solver's copies of both, its presolved model and its factors.
 constexpr std::uint64_t kBytesPerColumn = 240;
 constexpr std::uint64_t kBytesPerRow = 200;
 constexpr std::uint64_t kBytesPerEntry = 60;
