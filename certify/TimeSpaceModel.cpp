@@ -77,9 +77,7 @@ TimeSpaceModel::TimeSpaceModel(const Day& day, Aim aim, double threshold,
   terminals = DenseTerminals(day.passages, originAt, destinationAt);
   if (aim == Aim::Rested) PlanRestClasses();
   PlanCommodities();
-  PlanMembers();
-  std::uint64_t memberships = 0;
-  for (const std::vector<std::uint32_t>& list : members) memberships += list.size();
+  const std::uint64_t memberships = PlanMembers(columnCap);
   if (memberships > columnCap) {
     fits = false;
     size.columns = memberships;
@@ -179,7 +177,7 @@ void TimeSpaceModel::PlanCommodities() {
 // reached), backward from its ends likewise; its passages are those both
 // sweeps reach. Each sweep keeps, per terminal, the earliest (latest) time
 // reached, so each passage is taken once.
-void TimeSpaceModel::PlanMembers() {
+std::uint64_t TimeSpaceModel::PlanMembers(std::uint64_t cap) {
   const std::size_t n = day.passages.size();
   std::vector<double> departure(n);
   std::vector<double> entry(n);
@@ -251,12 +249,14 @@ void TimeSpaceModel::PlanMembers() {
   std::vector<std::uint8_t> backward;
   std::uint32_t backwardHome = kNone;
   members.resize(commodities.size());
-  for (std::size_t k = 0; k < commodities.size(); ++k) {
+  std::uint64_t memberships = 0;
+  for (std::size_t k = 0; k < commodities.size() && memberships <= cap; ++k) {
     const Commodity& c = commodities[k];
     if (aim == Aim::Balanced && c.home == kAnyHome) {
       // Every passage lies on some chain.
       members[k].resize(n);
       for (std::uint32_t p = 0; p < n; ++p) members[k][p] = p;
+      memberships += n;
       continue;
     }
     // Commodities come sorted by home: one backward sweep per home.
@@ -267,7 +267,9 @@ void TimeSpaceModel::PlanMembers() {
     sweepForward(c);
     for (std::uint32_t p = 0; p < n; ++p)
       if (forward[p] && backward[p]) members[k].push_back(p);
+    memberships += members[k].size();
   }
+  return memberships;
 }
 
 std::uint32_t TimeSpaceModel::DepartureNode(std::uint32_t commodity, std::uint32_t terminal,

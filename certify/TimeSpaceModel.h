@@ -146,7 +146,8 @@ class TimeSpaceModel {
   bool EndIsRested(std::uint32_t p, const Commodity& c) const;
   void PlanCommodities();
   void PlanRestClasses();
-  void PlanMembers();
+  // Passages per commodity, until more than `cap` in all; returns how many.
+  std::uint64_t PlanMembers(std::uint64_t cap);
   void PlanVariables();
   // Node rows: the node a departure leaves from, the node an arrival
   // (at its entry time) joins; kNone when there is none.
