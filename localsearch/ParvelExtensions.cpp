@@ -1,5 +1,8 @@
 #include "localsearch/ParvelExtensions.h"
 
+#include <cmath>
+#include <cstdlib>
+
 #include "common/ProgramFrame.h"
 
 namespace po = boost::program_options;
@@ -25,8 +28,24 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
        "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
        "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
-       "passages) instead of reading on");
+       "passages) instead of reading on")
+      ("certify", po::value<bool>(&settings.certify)->zero_tokens()->implicit_value(true),
+       "bound the best decomposition's balanced and rested chains by linear programs, and "
+       "say when it is optimal")
+      ("certify_seconds", po::value<PositiveSeconds>(&settings.certifySeconds),
+       "CPU seconds the LP on rested chains may take (default 60)");
   return group;
+}
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, PositiveSeconds*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& text = po::validators::get_single_string(tokens);
+  char* end = nullptr;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(seconds) ||
+      !(seconds > 0.0))
+    throw po::invalid_option_value(text);
+  value = PositiveSeconds{seconds};
 }
 
 }  // namespace parvel

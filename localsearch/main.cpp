@@ -10,6 +10,7 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "certify/Certificate.h"
 #include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/ProgramFrame.h"
@@ -259,6 +260,16 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
+    std::unique_ptr<certify::Certificate> certificate;
+    if (settings.certify) {
+      certificate = std::make_unique<certify::Certificate>(
+          graph, table,
+          certify::Settings{settings.certifySeconds.value, 0.0, settings.maxMemory.bytes});
+      if (certificate->Refused()) {
+        std::cout << certificate->RefusalLine() << std::endl;
+        return 1;
+      }
+    }
     const bool recording = recordPerformance != 0;
     memory::SetActivity("running the search");
     std::cout << "Running local search with sample size N=" << iterations << std::endl
@@ -300,6 +311,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       startMatching = search->StartMatching();
       searched = ResultOf(*search);
     }
+    if (certificate)
+      certificate->Run(graph, table, tresholdRest, searched.matching, searched.best);
     PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
     if (restarting)
       std::cout << "best of " << restarts.restarts << " restarts: restart " << restarts.best
@@ -310,6 +323,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       bound = BoundOf(graph, table, startMatching, searched.best);
       PrintBound(bound);
     }
+    if (certificate) certificate->Print();
     const frame::Clock::time_point stop = frame::Clock::now();
     memory::SetActivity("building the report");
     FinalResult result;
@@ -320,6 +334,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     boost::property_tree::ptree report =
         BuildReport(result, tresholdRest, elapsed, searched, recording);
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
+    if (certificate) certificate->AddToReport(report);
     memory::SetActivity("writing the output files");
     if (!outputs.Stage("rotations", [&](std::ostream& out) {
           WriteRotationsCsv(table, result.decomposition, out);

@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-program-options-dev libboost-graph-dev
           libgtest-dev libgmp-dev python3 python3-matplotlib clang libclang-rt-14-dev
-          libboost-mpi-dev openmpi-bin libopenmpi-dev)
+          libboost-mpi-dev openmpi-bin libopenmpi-dev pkg-config coinor-libclp-dev)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,126 @@
+#pragma once
+
+// Parvel's certificate: an LP bound on the balanced chains of the best
+// decomposition and, within a budget, on its rested chains; where the LP
+// optimum is integral, its decomposition, kept when it ranks higher than
+// the search's.
+//
+// What is bounded. The time-space model (TimeSpaceModel.h) ranges over all
+// maximum matchings and counts open chains only. A maximum matching with c
+// closed rotations has (passages - matching size) + c chains, and its
+// balanced chains are its open balanced ones plus the c rotations. So the
+// decomposition the search ranks best has at most floor(LP) + c balanced
+// chains, c being the rotations of the best found (which the best has at
+// least). The best found is proven optimal when it reaches that bound and
+// keeps no more closed rotations than every maximum matching must
+// (MatchingFacts): then no decomposition has fewer chains, and none with
+// as few has more balanced chains. The rested bound is likewise, among the
+// decompositions with the proven balanced count.
+//
+// Order of a run: the constructor, before the search, reads the maximum
+// matchings' facts and plans the balanced model, whose size is then known
+// (a run that cannot afford it stops there); `Run`, after the search,
+// solves and decodes; `Print` and `AddToReport` give the console lines and
+// the report elements.
+//
+// Budgets: each LP gets `seconds` of CPU time; a balanced model beyond
+// kBalancedColumnBudget columns, or an LP out of time, falls back to the
+// combinatorial bound; a rested model beyond kRestedColumnBudget columns or
+// the memory limit, or out of time, is skipped. Each case says so.
+//
+// The model follows the connection rule with a minimum turn (0 today): it
+// is used only when the graph's edges are exactly the pairs that rule
+// gives, and otherwise the certificate falls back to the combinatorial
+// bound (BalancedBound.h), saying why.
+//
+// Cost: O(V + E) for the facts and the check, the models' planning (see
+// TimeSpaceModel.h), and the LP solves.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <boost/property_tree/ptree.hpp>
+
+#include "bipartite/BGraph.h"
+#include "certify/MatchingFacts.h"
+#include "certify/TimeSpaceModel.h"
+#include "common/TimeTable.h"
+#include "localsearch/Search.h"
+
+namespace certify {
+
+struct Settings {
+  double seconds = 60.0;  // CPU time budget of each LP
+  double minTurn = 0.0;       // hours a passage needs before the next can leave
+  std::uint64_t memoryLimit = 0;
+};
+
+// Beyond these many columns a model is not built: the balanced one falls
+// back to the combinatorial bound (world-size days), the rested one is
+// skipped.
+constexpr std::uint64_t kBalancedColumnBudget = 4000000;
+constexpr std::uint64_t kRestedColumnBudget = 1000000;
+
+// Peak bytes of the balanced model of `graph`'s day (0 when it would not be
+// built), for a plan of the run's memory.
+std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
+                                 const BGraph::Matching& maximum, double minTurn);
+
+class Certificate {
+ public:
+  Certificate(const BGraph& graph, const TimeTable& table, const Settings& settings);
+  Certificate(const Certificate&) = delete;
+  Certificate& operator=(const Certificate&) = delete;
+
+  // True when the run must stop: the model needs more memory than the limit.
+  // The one line to print is `RefusalLine()`.
+  bool Refused() const { return !refusal.empty(); }
+  const std::string& RefusalLine() const { return refusal; }
+
+  // Solves and decodes against the search's best `matching` with `best`
+  // counts; replaces both (and returns true) when the LP's decomposition
+  // ranks higher.
+  bool Run(const BGraph& graph, TimeTable& table, double threshold, BGraph::Matching& matching,
+           DecompositionCounts& best);
+
+  void Print() const;
+  // What Print and AddToReport tell.
+  bool LpSolved() const { return lpSolved; }
+  int Bound() const { return bound; }
+  bool Certified() const { return certified; }
+  bool KeptLp() const { return keptLp; }
+  bool RestSolved() const { return restSolved; }
+  int RestBound() const { return restBound; }
+  bool RestOptimal() const { return restOptimal; }
+  void AddToReport(boost::property_tree::ptree& report) const;
+
+ private:
+  const Settings settings;
+  std::string refusal;
+  std::string fallback;  // why the LP is not used (empty when it is)
+  MatchingFacts facts;
+  Day day;
+  BGraph::Matching maximum;  // the one the facts were read from
+  std::unique_ptr<TimeSpaceModel> balanced;
+
+  // Results of Run.
+  int combinatorialBound = 0;
+  bool lpSolved = false;
+  int bound = 0;
+  bool certified = false;
+  bool keptLp = false;
+  bool restSolved = false;
+  int restBound = 0;
+  bool restOptimal = false;
+  std::string restSkipped;
+
+  // Counts of a maximum matching's decomposition, when the verifier accepts
+  // it; false otherwise.
+  bool CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
+                     BGraph::Matching matching, DecompositionCounts& counts) const;
+  void BoundRest(const BGraph& graph, TimeTable& table, double threshold,
+                 BGraph::Matching& matching, DecompositionCounts& best);
+};
+
+}  // namespace certify

@@ -1,0 +1,121 @@
+// The certificate against all maximum matchings of small days, cyclic ones
+// included: the facts it reads, the LP bounds it derives, the decompositions
+// it decodes and the optimality it claims.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "certify/Certificate.h"
+#include "certify/MatchingFacts.h"
+#include "certify/TimeSpaceModel.h"
+#include "localsearch/LocalSearchTestSupport.h"
+
+namespace {
+
+constexpr double kThreshold = 10.0;
+
+// Closed rotations of a maximum matching: chains beyond passages less pairs.
+int Closed(const DecompositionCounts& counts, int passages, std::size_t pairs) {
+  return counts.chains - (passages - static_cast<int>(pairs));
+}
+
+}  // namespace
+
+TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
+  std::mt19937 random(41);
+  int certified = 0;
+  int restOptimal = 0;
+  int decodedKept = 0;
+  int cyclicDays = 0;
+  const int days = 250;
+  for (int dayNumber = 0; dayNumber < days; ++dayNumber) {
+    TimeTable table = lstest::SmallDay(5 + dayNumber % 6, random);
+    BGraph graph;
+    lstest::BuildGraph(table, graph);
+    const int n = static_cast<int>(table.passages.size());
+    const std::vector<BGraph::Matching> all = lstest::AllMaximumMatchings(graph);
+    const DecompositionCounts truth = lstest::BruteForceBest(graph, table, all, kThreshold);
+    const BGraph::Matching first = graph.GetMaxMatching();
+
+    // Facts: free ends and the fewest closed rotations, by brute force.
+    const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, first);
+    std::vector<std::uint8_t> canStart(n, 0), canEnd(n, 0);
+    int fewestClosed = n;
+    int mostClosed = 0;
+    int mostOpenBalanced = 0;
+    for (const BGraph::Matching& matching : all) {
+      std::vector<std::uint8_t> hasPredecessor(n, 0), hasSuccessor(n, 0);
+      for (const auto& pair : matching) {
+        hasSuccessor[pair.first] = 1;
+        hasPredecessor[pair.second - n] = 1;
+      }
+      for (int p = 0; p < n; ++p) {
+        canStart[p] |= !hasPredecessor[p];
+        canEnd[p] |= !hasSuccessor[p];
+      }
+      const DecompositionCounts counts = lstest::CountsOf(graph, table, matching, kThreshold);
+      const int closed = Closed(counts, n, matching.size());
+      fewestClosed = std::min(fewestClosed, closed);
+      mostClosed = std::max(mostClosed, closed);
+      mostOpenBalanced = std::max(mostOpenBalanced, counts.balanced - closed);
+    }
+    ASSERT_EQ(facts.canStart, canStart) << "day " << dayNumber;
+    ASSERT_EQ(facts.canEnd, canEnd) << "day " << dayNumber;
+    ASSERT_LE(facts.fewestClosedRotations, fewestClosed) << "day " << dayNumber;
+    cyclicDays += mostClosed > 0 ? 1 : 0;
+
+    // The balanced model: its bound covers every maximum matching, and an
+    // integral optimum decodes into one with exactly that many open
+    // balanced chains.
+    certify::Day day;
+    day.passages = table.passages;
+    day.canStart = facts.canStart;
+    day.canEnd = facts.canEnd;
+    day.openChains = n - static_cast<int>(first.size());
+    const certify::TimeSpaceModel model(day, certify::Aim::Balanced, kThreshold, 1u << 20);
+    const certify::LpSolution solution =
+        certify::MakeLpSolver()->Solve(model.Build(), certify::kUnbounded);
+    ASSERT_EQ(solution.status, certify::LpSolution::Status::Optimal) << "day " << dayNumber;
+    ASSERT_GE(model.IntegerBound(solution.objective), mostOpenBalanced) << "day " << dayNumber;
+    BGraph::Matching decoded;
+    if (model.Decode(solution.columns, decoded)) {
+      ASSERT_EQ(decoded.size(), first.size());
+      const DecompositionCounts counts = lstest::CountsOf(graph, table, decoded, kThreshold);
+      EXPECT_EQ(counts.balanced - Closed(counts, n, decoded.size()),
+                model.IntegerBound(solution.objective))
+          << "day " << dayNumber;
+    }
+
+    // The whole certificate, from the first matching as the search's best.
+    certify::Certificate certificate(graph, table, {30.0, 0.0, ~std::uint64_t{0}});
+    BGraph::Matching best = first;
+    DecompositionCounts counts = lstest::CountsOf(graph, table, first, kThreshold);
+    certificate.Run(graph, table, kThreshold, best, counts);
+    const DecompositionCounts recount = lstest::CountsOf(graph, table, best, kThreshold);
+    ASSERT_EQ(std::make_tuple(recount.chains, recount.balanced, recount.rest),
+              std::make_tuple(counts.chains, counts.balanced, counts.rest));
+    ASSERT_EQ(VerifyDecomposition(table, graph.GetDillworthDecompositionFromMatching(best),
+                                  Closed(counts, n, best.size())),
+              "");
+    decodedKept += certificate.KeptLp() ? 1 : 0;
+    ASSERT_GE(certificate.Bound(), truth.balanced) << "day " << dayNumber;
+    if (certificate.Certified()) {
+      ++certified;
+      ASSERT_EQ(counts.chains, truth.chains) << "day " << dayNumber;
+      ASSERT_EQ(counts.balanced, truth.balanced) << "day " << dayNumber;
+      if (certificate.RestSolved()) {
+        ASSERT_GE(certificate.RestBound(), truth.rest) << "day " << dayNumber;
+      }
+    }
+    if (certificate.RestOptimal()) {
+      ++restOptimal;
+      ASSERT_EQ(counts.rest, truth.rest) << "day " << dayNumber;
+    }
+  }
+  EXPECT_GT(cyclicDays, days / 10) << "too few cyclic days to test them";
+  EXPECT_GT(decodedKept, days / 10) << "the LP's decompositions were rarely kept";
+  EXPECT_GT(certified, days * 3 / 4);
+  EXPECT_GT(restOptimal, days / 2);
+}

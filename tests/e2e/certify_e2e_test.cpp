@@ -1,0 +1,98 @@
+// Parvel --certify end to end: console lines, report elements, the kept LP
+// decomposition, the memory refusal, the fallback and bad budgets.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+#include "support/ParvelOutput.h"
+#include "support/ProgramRunner.h"
+#include "support/TempFile.h"
+
+namespace {
+
+const std::string kDay = std::string(EXAMPLES_DIR) + "/day.csv";
+
+}  // namespace
+
+TEST(ParvelCertify, ExampleDayIsProvenOptimalByBothSearchesAndReported) {
+  TempDir dir;
+  const std::map<unsigned, Flight> flights = ReadFlights(kDay);
+  for (const std::string search : {"exchange", "walk"}) {
+    const std::string report = dir.File(search + ".xml");
+    // The walk without iterations ends at its start: the LP's own
+    // decomposition must carry the proof.
+    const ProgramResult result =
+        RunParvel({"--timetable", kDay, "--search", search, "--N", search == "walk" ? "0" : "1000",
+                   "--seed", "3", "--certify", "--outpath", report});
+    // Exchange: the combinatorial bound and two LP lines; walk: the kept
+    // line and two LP lines.
+    const auto counts = CheckConsole(result, search == "walk" ? "0" : "1000", "11", 3);
+    const std::vector<std::string> lines = SplitLines(result.out);
+    const std::size_t end = lines.size() - 1;  // the run time line
+    EXPECT_EQ(lines[end - 2], "LP bound on balanced chains = 6 (reached: optimal)") << search;
+    EXPECT_EQ(lines[end - 1], "LP bound on rested chains = 5 (reached: optimal)") << search;
+    if (search == "walk") {
+      EXPECT_EQ(lines[end - 3], "the LP's decomposition ranks higher than the search's best: kept");
+    }
+    EXPECT_EQ(counts.second.balanced, 6);
+    EXPECT_EQ(counts.second.rest, 5);
+
+    const boost::property_tree::ptree opt = ParseReport(report).get_child("OPT");
+    std::vector<std::string> names = ChildNames(opt);
+    ASSERT_GE(names.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(names.end() - 4, names.end()),
+              (std::vector<std::string>{"lp_bound", "certified", "rest_upper_bound",
+                                        "rest_optimal"}));
+    EXPECT_EQ(opt.get<std::string>("lp_bound"), "6");
+    EXPECT_EQ(opt.get<std::string>("certified"), "true");
+    EXPECT_EQ(opt.get<std::string>("rest_optimal"), "true");
+    EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_balanced_chains")), 6);
+    EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
+    // The kept decomposition covers every flight with flyable chains.
+    std::multiset<unsigned> covered;
+    for (const auto& child : opt.get_child("opt_decomp")) {
+      const std::vector<unsigned> chain = SplitNumbers(child.second.data());
+      for (std::size_t k = 0; k < chain.size(); ++k) {
+        covered.insert(chain[k]);
+        if (k == 0) continue;
+        EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
+        EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
+      }
+    }
+    EXPECT_EQ(covered.size(), flights.size());
+  }
+}
+
+TEST(ParvelCertify, RefusesBeyondTheMemoryLimitFallsBackOnRepeatedNumbersAndRejectsBadBudgets) {
+  const ProgramResult refused =
+      RunParvel({"--timetable", kDay, "--certify", "--max_memory", "60K", "--N", "0"});
+  EXPECT_EQ(refused.status, 1);
+  ASSERT_EQ(SplitLines(refused.out).size(), 1u) << refused.out;
+  EXPECT_TRUE(StartsWith(refused.out, "The precedence graph and the certificate's LP model"));
+  // Without --certify the same limit holds the graph alone.
+  EXPECT_EQ(RunParvel({"--timetable", kDay, "--max_memory", "60K", "--N", "0"}).status, 0);
+
+  TempDir dir;
+  const std::string repeated = dir.File("repeated.csv");
+  std::ofstream(repeated) << "id,o,d,dep,arr\n1,1,2,6,7\n1,2,1,8,9\n2,2,1,10,11\n";
+  const ProgramResult fallback =
+      RunParvel({"--timetable", repeated, "--certify", "--N", "10", "--seed", "1"});
+  EXPECT_EQ(fallback.status, 0);
+  const std::vector<std::string> lines = SplitLines(fallback.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_TRUE(StartsWith(lines[lines.size() - 3],
+                         "LP bound skipped (passage numbers repeat): combinatorial upper bound "
+                         "on balanced chains = "))
+      << fallback.out;
+  EXPECT_EQ(lines[lines.size() - 2],
+            "LP bound on rested chains skipped: no LP bound on balanced chains");
+
+  for (const std::string budget : {"0", "-1", "nan", "inf", "5s"}) {
+    const ProgramResult bad =
+        RunParvel({"--timetable", kDay, "--certify", "--certify_seconds", budget});
+    EXPECT_EQ(bad.status, 1) << budget;
+    EXPECT_EQ(bad.out.find("LP bound"), std::string::npos) << budget;
+  }
+}
