@@ -249,6 +249,11 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
+    std::unique_ptr<parallel::WorkerPool> workers;
+    if (restarting) {
+      workers = parallel::StartRunWorkers(settings.threads.value);
+      if (!workers) return 1;
+    }
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
     BGraph::Matching startMatching;
@@ -263,7 +268,6 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                                                 initial.rest, tresholdRest);
       PrintCounts("initial", initial.balanced, initial.rest, tresholdRest);
       std::cout << std::endl;
-      parallel::WorkerPool workers(settings.threads.value);
       std::atomic<unsigned int> finished{0};
       restarts.restarts = settings.restarts.value;
       RestartOutcome winner;
@@ -271,7 +275,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         ProgressLine progress(RestartsProgressText(finished, restarts.restarts),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
         winner = RunSharedRestarts(ranks, {restartSeed, iterations, tresholdRest, recording},
-                                   restarts.restarts, graph, table, startMatching, workers, finished);
+                                   restarts.restarts, graph, table, startMatching, *workers, finished);
       }
       if (!ranks.IsLeader()) return 0;
       restarts.best = winner.index;
