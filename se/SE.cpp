@@ -151,8 +151,9 @@ SE::DecompositionList SE::Descend(LevelEngine& levels, std::mt19937_64& random,
       decompositions[node] = graph.GetDillworthDecompositionFromMatching(pairs);
     }
   };
+  // Once a repetition: a meeting of the workers is nothing beside it.
   if (onPool)
-    decoding_.Run(workers, levels.LevelSize(), decode);
+    workers->Pieces(levels.LevelSize(), decode);
   else
     decode(0, 0, levels.LevelSize(), 0);
   estimate = RunEstimate(decompositions.size(), product);

@@ -161,10 +161,8 @@ class SE {
 
   // Successor lists of the pieces of a level listed on the pool.
   std::vector<std::vector<Successor>> pieces_;
-  // Whether listing a level's successors, or decoding the final level,
-  // pays for a meeting of the workers.
+  // Whether listing a level's successors pays for a meeting of the workers.
   parallel::LoopGauge listing_;
-  parallel::LoopGauge decoding_;
 };
 
 // The selection of a level: when the items outnumber `budget`, shuffles
