@@ -272,6 +272,11 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     }
     const bool recording = recordPerformance != 0;
     memory::SetActivity("running the search");
+    std::unique_ptr<parallel::WorkerPool> workers;
+    if (restarting) {
+      workers = parallel::StartRunWorkers(settings.threads.value);
+      if (!workers) return 1;
+    }
     std::cout << "Running local search with sample size N=" << iterations << std::endl
               << std::endl;
     BGraph::Matching startMatching;
@@ -286,7 +291,6 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                                                 initial.rest, tresholdRest);
       PrintCounts("initial", initial.balanced, initial.rest, tresholdRest);
       std::cout << std::endl;
-      parallel::WorkerPool workers(settings.threads.value);
       std::atomic<unsigned int> finished{0};
       restarts.restarts = settings.restarts.value;
       RestartOutcome winner;
@@ -294,7 +298,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         ProgressLine progress(RestartsProgressText(finished, restarts.restarts),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
         winner = RunSharedRestarts(ranks, {restartSeed, iterations, tresholdRest, recording},
-                                   restarts.restarts, graph, table, startMatching, workers, finished);
+                                   restarts.restarts, graph, table, startMatching, *workers, finished);
       }
       if (!ranks.IsLeader()) return 0;
       restarts.best = winner.index;

@@ -1,14 +1,9 @@
 #include "se/FastEngine.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <utility>
-
-namespace {
-
-// Fewer kept children than this are built on the calling thread alone.
-constexpr std::size_t kPoolFrom = 8;
-
-}  // namespace
 
 FastEngine::FastEngine(const BGraph& graph, const BGraph::Matching* maximum)
     : residual_(graph) {
@@ -55,11 +50,12 @@ void FastEngine::AppendSuccessors(std::size_t node, unsigned int vertex, unsigne
 }
 
 void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& kept) {
-  if (pool_ != nullptr && pool_->Workers() > 1 && kept.size() >= kPoolFrom) {
+  if (pool_ != nullptr && pool_->Workers() > 1 && kept.size() > 1 && building_.Pays(kept.size())) {
     BuildOnPool(vertex, kept);
     DropDecided(vertex);
     return;
   }
+  const auto start = std::chrono::steady_clock::now();
   fastse::SuccessorFinder& finder = finders_.front();
   std::vector<std::uint32_t> remaining(level_.size(), 0);
   for (const Successor& successor : kept) ++remaining[successor.parent];
@@ -76,6 +72,7 @@ void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& k
                                         static_cast<fastse::Reason>(successor.proof)});
   }
   level_ = std::move(children);
+  if (pool_ != nullptr) building_.Record(kept.size(), std::chrono::steady_clock::now() - start);
   DropDecided(vertex);
 }
 
@@ -90,29 +87,34 @@ void FastEngine::BuildOnPool(unsigned int vertex, const std::vector<Successor>& 
     takesOver[k] = --remaining[kept[k].parent] == 0 ? 1 : 0;
   std::vector<residual::State> children(kept.size());
   const std::uint64_t parents = level_.size();
+  std::atomic<std::int64_t> work{0};
   for (const std::uint8_t pass : {0, 1}) {
     pool_->Pieces(kept.size(), [&](std::size_t, std::size_t begin, std::size_t end,
                                    unsigned int worker) {
-      for (std::size_t k = begin; k < end; ++k) {
-        if (takesOver[k] != pass) continue;
-        residual::State& parent = level_[kept[k].parent];
-        if (pass == 1)
-          children[k] = std::move(parent);
-        else
-          children[k] = parent;
-        finders_[worker].BuildChild(
-            children[k], static_cast<int>(vertex),
-            fastse::Candidate{kept[k].partner, static_cast<fastse::Reason>(kept[k].proof)});
-      }
-      if (pass == 1) return;
-      // Parents without kept children, which neither pass reads, are freed
-      // here: each piece the same share of the level as of the children.
-      const std::size_t first = static_cast<std::size_t>(begin * parents / kept.size());
-      const std::size_t last = static_cast<std::size_t>(end * parents / kept.size());
-      for (std::size_t parent = first; parent < last; ++parent)
-        if (childless[parent]) residual::State().swap(level_[parent]);
+      parallel::AddTime(work, [&] {
+        for (std::size_t k = begin; k < end; ++k) {
+          if (takesOver[k] != pass) continue;
+          residual::State& parent = level_[kept[k].parent];
+          if (pass == 1)
+            children[k] = std::move(parent);
+          else
+            children[k] = parent;
+          finders_[worker].BuildChild(
+              children[k], static_cast<int>(vertex),
+              fastse::Candidate{kept[k].partner, static_cast<fastse::Reason>(kept[k].proof)});
+        }
+        if (pass == 1) return;
+        // Parents without kept children, which neither pass reads, are
+        // freed here: each piece the same share of the level as of the
+        // children.
+        const std::size_t first = static_cast<std::size_t>(begin * parents / kept.size());
+        const std::size_t last = static_cast<std::size_t>(end * parents / kept.size());
+        for (std::size_t parent = first; parent < last; ++parent)
+          if (childless[parent]) residual::State().swap(level_[parent]);
+      });
     });
   }
+  building_.Record(kept.size(), std::chrono::nanoseconds(work.load()));
   level_ = std::move(children);
 }
 

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "parallel/LoopGauge.h"
 #include "se/FastSuccessors.h"
 #include "se/LevelEngine.h"
 #include "se/ResidualGraph.h"
@@ -70,6 +71,9 @@ class FastEngine : public LevelEngine {
   unsigned int maxCardinality_ = 0;
 
   parallel::WorkerPool* pool_ = nullptr;
+  // Whether building a level's kept children pays for a meeting of the
+  // workers.
+  parallel::LoopGauge building_;
 
   // The running descent; a finder and a candidate list per worker.
   std::vector<residual::State> level_;

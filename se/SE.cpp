@@ -9,13 +9,6 @@
 #include "parallel/Streams.h"
 #include "se/LiteralEngine.h"
 
-namespace {
-
-// Levels of fewer nodes list their successors on the calling thread alone.
-constexpr std::size_t kPoolFrom = 8;
-
-}  // namespace
-
 SE::SE(BGraph graph, unsigned int budget, unsigned int repetitions, std::mt19937_64& engine)
     : budget(budget), repetitions(repetitions), graph(std::move(graph)), engine(engine) {}
 
@@ -129,15 +122,16 @@ SE::DecompositionList SE::Descend(LevelEngine& levels, std::mt19937_64& random,
   for (unsigned int vertex : order) {
     if (done != nullptr) done->fetch_add(1, std::memory_order_relaxed);
     successors.clear();
-    if (onPool && levels.LevelSize() >= kPoolFrom) {
-      const std::size_t pieceCount = workers->PieceCount(levels.LevelSize());
-      if (pieces_.size() < pieceCount) pieces_.resize(pieceCount);
-      workers->Pieces(levels.LevelSize(), [&](std::size_t piece, std::size_t begin,
-                                              std::size_t end, unsigned int worker) {
-        pieces_[piece].clear();
-        for (std::size_t node = begin; node < end; ++node)
-          levels.AppendSuccessors(node, vertex, worker, pieces_[piece]);
-      });
+    if (onPool) {
+      const std::size_t most = parallel::LoopGauge::MostPieces(workers, levels.LevelSize());
+      if (pieces_.size() < most) pieces_.resize(most);
+      const std::size_t pieceCount = listing_.Run(
+          workers, levels.LevelSize(),
+          [&](std::size_t piece, std::size_t begin, std::size_t end, unsigned int worker) {
+            pieces_[piece].clear();
+            for (std::size_t node = begin; node < end; ++node)
+              levels.AppendSuccessors(node, vertex, worker, pieces_[piece]);
+          });
       for (std::size_t piece = 0; piece < pieceCount; ++piece)
         successors.insert(successors.end(), pieces_[piece].begin(), pieces_[piece].end());
     } else {
@@ -157,6 +151,7 @@ SE::DecompositionList SE::Descend(LevelEngine& levels, std::mt19937_64& random,
       decompositions[node] = graph.GetDillworthDecompositionFromMatching(pairs);
     }
   };
+  // Once a repetition: a meeting of the workers is nothing beside it.
   if (onPool)
     workers->Pieces(levels.LevelSize(), decode);
   else

@@ -50,6 +50,7 @@
 
 #include "bipartite/BGraph.h"
 #include "numeric/WideDouble.h"
+#include "parallel/LoopGauge.h"
 #include "parallel/WorkerPool.h"
 #include "se/EngineKind.h"
 #include "se/LevelEngine.h"
@@ -160,6 +161,8 @@ class SE {
 
   // Successor lists of the pieces of a level listed on the pool.
   std::vector<std::vector<Successor>> pieces_;
+  // Whether listing a level's successors pays for a meeting of the workers.
+  parallel::LoopGauge listing_;
 };
 
 // The selection of a level: when the items outnumber `budget`, shuffles

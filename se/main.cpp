@@ -255,6 +255,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     SE se(std::move(graph), budget, repetitions, engine);
     se.vertexOrder = settings.vertexOrder;
     if (fit.fits) se.startMatching = std::move(maximum);
+    const std::unique_ptr<parallel::WorkerPool> workers =
+        parallel::StartRunWorkers(settings.threads.value);
+    if (!workers) return 1;
+    if (workers->Workers() > 1) se.workers = workers.get();
     std::cout << "Running SE with B=" << budget << " and N=" << repetitions << std::endl;
     Summary summary;
     std::vector<WideDouble> estimates;
@@ -266,8 +270,6 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         trace.Add(estimate, fullyEnumerated, frame::ElapsedSeconds(start, frame::Clock::now()));
       };
     }
-    parallel::WorkerPool workers(settings.threads.value);
-    if (workers.Workers() > 1) se.workers = &workers;
     ProgressLine progressLine(ProgressText(progress, repetitions),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
     SE::DecompositionList decompositions;

@@ -1,15 +1,20 @@
 // Threads and MPI ranks end to end: the console and the report are the same
 // for any number of threads or ranks, a single stream is the run without
-// the options, and bad counts are refused.
+// the options, bad counts are refused, a worker thread that cannot start
+// ends the run with one line, and a run uses no more workers than CPUs.
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include <sched.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include "parallel/UsableCpus.h"
 #include "support/ProgramRunner.h"
 #include "support/TempFile.h"
 
@@ -137,4 +142,64 @@ TEST(Workers, BadCountsAndRestartsOfTheWalkAreRefused) {
   const ProgramResult walk = RunParvel({"--timetable", kDay, "--restarts", "2"});
   EXPECT_EQ(walk.status, 1);
   EXPECT_EQ(walk.out, "--restarts needs --search exchange\n");
+}
+
+TEST(Workers, AThreadThatCannotStartEndsTheRunWithOneLineAndStatusOne) {
+  // A process limit of 1 lets the program run but start no thread. Root is
+  // exempt from it, so as root the program runs as an unused user id.
+  for (const char* tool : {"/usr/bin/timeout", "/usr/bin/prlimit", "/usr/bin/setpriv",
+                           "/usr/bin/taskset"})
+    if (access(tool, X_OK) != 0) GTEST_SKIP() << "no " << tool;
+  TempDir dir;
+  chmod(dir.Path().c_str(), 0777);
+  const std::string day = dir.Write("day.csv", ReadFile(kDay));
+  chmod(day.c_str(), 0644);
+  const std::string report = dir.File("report.xml");
+  // The sanitizers' leak check starts a thread at exit; not here.
+  setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+  const auto run = [&](const std::vector<std::string>& cpus, const std::string& program,
+                       const std::vector<std::string>& args) {
+    std::vector<std::string> line = {"60", "/usr/bin/prlimit", "--nproc=1"};
+    if (geteuid() == 0)
+      line.insert(line.end(), {"/usr/bin/setpriv", "--reuid=3815027", "--regid=3815027",
+                               "--clear-groups"});
+    line.insert(line.end(), cpus.begin(), cpus.end());
+    line.push_back(program);
+    line.insert(line.end(), args.begin(), args.end());
+    line.insert(line.end(), {"--outpath", report});
+    return RunProgram("/usr/bin/timeout", line);
+  };
+  const std::vector<std::string> quorlin = {"--timetable", day, "--B", "12", "--N", "5",
+                                            "--seed", "3"};
+  const ProgramResult alone = run({}, QUORLIN_BIN, quorlin);
+  if (alone.status != 0) GTEST_SKIP() << "the build cannot run as another user: " << alone.err;
+  const std::string aloneText = Timeless(alone, report);
+
+  cpu_set_t allowed;
+  ASSERT_EQ(sched_getaffinity(0, sizeof allowed, &allowed), 0);
+  int first = 0;
+  while (!CPU_ISSET(first, &allowed)) ++first;
+  const std::vector<std::string> oneCpu = {"/usr/bin/taskset", "-c", std::to_string(first)};
+  std::vector<std::string> threaded = quorlin;
+  threaded.insert(threaded.end(), {"--threads", "3"});
+  // On one CPU a run starts no thread, whatever it asks for.
+  const ProgramResult pinned = run(oneCpu, QUORLIN_BIN, threaded);
+  EXPECT_EQ(pinned.status, 0) << pinned.out;
+  EXPECT_EQ(Timeless(pinned, report), aloneText);
+
+  if (parallel::UsableCpus() < 2) GTEST_SKIP() << "one usable CPU: no worker thread to start";
+  const std::string line = "Cannot start worker thread 2 of " +
+                           std::to_string(parallel::WorkersToRun(3)) +
+                           ": Resource temporarily unavailable\n";
+  std::remove(report.c_str());
+  const ProgramResult failed = run({}, QUORLIN_BIN, threaded);
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_EQ(failed.out, line);
+  EXPECT_FALSE(FileExists(report));
+  const ProgramResult parvel =
+      run({}, PARVEL_BIN, {"--timetable", day, "--N", "50", "--search", "exchange", "--restarts",
+                           "3", "--threads", "3"});
+  EXPECT_EQ(parvel.status, 1);
+  EXPECT_EQ(parvel.out, line);
+  EXPECT_FALSE(FileExists(report));
 }

@@ -2,6 +2,7 @@
 // never its results: runs on a pool equal runs on one thread draw for draw,
 // and repetition streams pooled from any split equal one serial pass.
 
+#include <chrono>
 #include <cstring>
 #include <random>
 #include <stdexcept>
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "parallel/LoopGauge.h"
 #include "parallel/Streams.h"
 #include "parallel/WorkerPool.h"
 #include "se/PooledRepetitions.h"
@@ -65,7 +67,14 @@ PooledRepetitions RunShares(const BGraph& graph, unsigned int budget, unsigned i
 TEST(SeWorkers, LevelsOnAPoolGiveTheSameRunsAsOneThread) {
   std::mt19937 rng(8);
   parallel::WorkerPool two(2), three(3);
+  // Every second instance shares every loop, however little work it has;
+  // the others share only loops that pay, as runs do.
+  struct ShareFrom {
+    ~ShareFrom() { parallel::LoopGauge::ShareFrom(parallel::LoopGauge::kSharedFrom); }
+  } restore;
   for (int instance = 0; instance < 12; ++instance) {
+    parallel::LoopGauge::ShareFrom(instance % 2 == 0 ? std::chrono::nanoseconds(0)
+                                                      : parallel::LoopGauge::kSharedFrom);
     const setest::Instance built = setest::BuildInstance(setest::RandomPassages(rng, 14 + instance));
     for (unsigned int budget : {1u, 9u, 40u}) {
       const std::uint64_t seed = rng();
