@@ -65,6 +65,26 @@ bool Register(const std::string& path) {
   return false;
 }
 
+// Holds SIGINT and SIGTERM back while a temporary file is made and
+// registered, or while the outputs are put in place, so that a signal never
+// falls between a file's creation and its registration.
+class SignalsHeld {
+ public:
+  SignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    sigaddset(&held, SIGINT);
+    sigaddset(&held, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+  SignalsHeld(const SignalsHeld&) = delete;
+  SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 void Unregister(const std::string& path) {
   for (std::atomic<char*>& slot : gTemporaries) {
     char* held = slot.load();
@@ -277,14 +297,18 @@ bool OutputFiles::Stage(const std::string& what,
     return true;
   }
   std::string name = FolderOf(target.resolved) + "/." + NameOf(target.resolved) + ".XXXXXX";
-  const int fd = ::mkstemp(&name[0]);
-  if (fd < 0) return Fail(*output, std::strerror(errno));
-  if (!Register(name)) {
-    ::close(fd);
-    ::unlink(name.c_str());
-    return Fail(*output, "too many output files");
+  int fd = -1;
+  {
+    const SignalsHeld held;
+    fd = ::mkstemp(&name[0]);
+    if (fd < 0) return Fail(*output, std::strerror(errno));
+    if (!Register(name)) {
+      ::close(fd);
+      ::unlink(name.c_str());
+      return Fail(*output, "too many output files");
+    }
+    output->temporary = name;
   }
-  output->temporary = name;
   bool whole = WriteTo(fd, write);
   if (target.exists && S_ISREG(target.status.st_mode)) {
     whole = whole && ::fchmod(fd, target.status.st_mode & 07777) == 0;
@@ -337,6 +361,7 @@ bool CopyInPlace(const std::string& from, const std::string& to) {
 bool OutputFiles::Commit() {
   for (const Output& output : outputs_)
     if (!output.staged) return Fail(output, "it was not written");
+  const SignalsHeld held;
   for (Output& output : outputs_) {
     if (output.temporary.empty()) continue;
     const std::string target = FollowLinks(output.path);
