@@ -142,8 +142,11 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
                    const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
-                   const WideDouble& mean) {
-  if (settings.exact) exact::AddExactReport(report, count, mean);
+                   const WideDouble& mean, std::size_t minimumChains) {
+  if (settings.exact) {
+    exact::AddExactReport(report, count, mean);
+    exact::AddMinimumChains(report, minimumChains);
+  }
   if (settings.vertexOrder != VertexOrder::Random)
     report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
   if (settings.streams != parallel::StreamKind::Single)
@@ -229,6 +232,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     BGraph graph;
     unsigned int chains = static_cast<unsigned int>(table.passages.size() - count.matchingSize);
     BGraph::Matching maximum;
+    std::size_t minimumChains = table.passages.size() - count.matchingSize;
     if (fit.fits) {
       Poset poset;
       poset.CreatePoset(table);
@@ -237,6 +241,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       // The reference decomposition is that of Edmonds' matching; the
       // estimator starts from the same matching instead of finding its own.
       maximum = graph.GetMaxMatching();
+      minimumChains = table.passages.size() - maximum.size();
       chains = static_cast<unsigned int>(graph.GetDillworthDecompositionFromMatching(maximum).size());
     }
 
@@ -282,13 +287,14 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     if (settings.exact) {
       if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
       exact::PrintExactLines(count, summary.mean);
+      exact::PrintMinimumChains(minimumChains);
     }
 
     const frame::Clock::time_point stop = frame::Clock::now();
     const double elapsedSeconds = frame::ElapsedSeconds(start, stop);
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
-    AddExtensions(report, settings, count, summary.mean);
+    AddExtensions(report, settings, count, summary.mean, minimumChains);
     if (!SaveExtensionFiles(settings, table, decompositions, trace, count)) return 1;
     return frame::FinishRun(report, outpath, elapsedSeconds);
   } catch (std::exception&) {
