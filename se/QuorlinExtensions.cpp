@@ -25,7 +25,14 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "whole repetitions, shared among them; the output is the same for any number")
       ("streams", po::value<parallel::StreamKind>(&settings.streams),
        "random streams: single (default, one for the run) or repetition (one per repetition, "
-       "so that repetitions run at once, on threads and MPI ranks)");
+       "so that repetitions run at once, on threads and MPI ranks)")
+      ("split", po::value<parts::Split>(&settings.split),
+       "none (default) or boards: estimate each connected component of the split graph on its "
+       "own (N repetitions each, spread over threads and MPI ranks) and multiply the means")
+      ("importance", po::value<parts::Importance>(&settings.importance),
+       "uniform (default) or sinkhorn: choose each vertex's partner in proportion to a "
+       "matrix-scaling estimate of its completions, deciding per board the side with fewer "
+       "unmatched vertices");
   return group;
 }
 
@@ -42,3 +49,15 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, StreamK
 }
 
 }  // namespace parallel
+
+namespace parts {
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, Split*, int) {
+  frame::ReadNamedChoice<Split>(value, tokens, ParseSplit);
+}
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, Importance*, int) {
+  frame::ReadNamedChoice<Importance>(value, tokens, ParseImportance);
+}
+
+}  // namespace parts

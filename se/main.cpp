@@ -27,6 +27,7 @@
 #include "se/EstimateTrace.h"
 #include "se/PooledRepetitions.h"
 #include "se/QuorlinExtensions.h"
+#include "se/QuorlinParts.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
 
@@ -102,15 +103,19 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
 // one cannot be written.
 bool SaveExtensionFiles(const quorlin::ExtensionSettings& settings, const TimeTable& table,
                         const SE::DecompositionList& decompositions, const EstimateTrace& trace,
-                        const exact::ExactCount& count) {
+                        const exact::ExactCount& count, const QuorlinParts& partRun) {
   if (!settings.rotationsPath.empty()) {
     std::ostringstream text;
     WriteRotationsCsv(table, decompositions.empty() ? ChainList() : decompositions.front(), text);
     if (!frame::SaveOutputFile("rotations", settings.rotationsPath, text.str())) return false;
   }
   if (!settings.tracePath.empty()) {
+    const double* exactLog10 = settings.exact && count.available ? &count.log10 : nullptr;
     std::ostringstream text;
-    trace.Write(text, settings.exact && count.available ? &count.log10 : nullptr);
+    if (partRun.Active())
+      text << partRun.Trace(exactLog10);
+    else
+      trace.Write(text, exactLog10);
     if (!frame::SaveOutputFile("trace", settings.tracePath, text.str())) return false;
   }
   return true;
@@ -142,7 +147,7 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
                    const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
-                   const WideDouble& mean, std::size_t minimumChains) {
+                   const WideDouble& mean, std::size_t minimumChains, const QuorlinParts& partRun) {
   if (settings.exact) {
     exact::AddExactReport(report, count, mean);
     exact::AddMinimumChains(report, minimumChains);
@@ -151,6 +156,7 @@ void AddExtensions(boost::property_tree::ptree& report,
     report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
   if (settings.streams != parallel::StreamKind::Single)
     report.add("SE.streams", parallel::StreamKindName(settings.streams));
+  partRun.AddReport(report);
 }
 
 // The runs with a stream per repetition: this process's share over its
@@ -196,9 +202,16 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"}, &desc);
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
+    QuorlinParts partRun(settings, budget, repetitions);
+    if (!partRun.Refusal().empty()) {
+      std::cout << partRun.Refusal() << std::endl;
+      return 1;
+    }
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
-    if (ranks.Size() > 1 && !streamPerRepetition) {
+    // Runs made of parts draw from streams of their own, shared by the ranks.
+    const bool ownStreams = streamPerRepetition || partRun.Active();
+    if (ranks.Size() > 1 && !ownStreams) {
       // One stream orders every draw: the leader runs alone.
       if (!ranks.IsLeader()) return 0;
       std::cerr << "Quorlin: with a single random stream rank 0 runs every repetition; "
@@ -209,7 +222,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     std::random_device device("default");
     std::mt19937_64 engine;
     std::uint32_t streamSeed = 0;
-    if (streamPerRepetition)
+    if (ownStreams)
       streamSeed = ranks.Broadcast(frame::RunSeed(device, seed));
     else
       frame::SeedEngine(engine, device, seed);
@@ -264,10 +277,17 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     }
     parallel::WorkerPool workers(settings.threads.value);
     if (workers.Workers() > 1) se.workers = &workers;
-    ProgressLine progressLine(ProgressText(progress, repetitions),
-                              ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
+    ProgressLine progressLine(
+        ProgressText(progress, repetitions),
+        ranks.IsLeader() && !partRun.Active() && ProgressLine::StandardErrorIsTerminal());
     SE::DecompositionList decompositions;
-    if (streamPerRepetition) {
+    if (partRun.Active()) {
+      partRun.Run(se.graph, table, streamSeed, se.workers, ranks.Rank(), ranks.Size(),
+                  [&ranks](const std::vector<std::uint64_t>& words) { return ranks.Gather(words); },
+                  start, ranks.IsLeader());
+      if (!ranks.IsLeader()) return 0;
+      decompositions = partRun.Decompositions(se.graph);
+    } else if (streamPerRepetition) {
       PooledRepetitions pooled = RunRepetitionStreams(se, ranks, streamSeed, start);
       if (!ranks.IsLeader()) return 0;
       estimates = std::move(pooled.estimates);
@@ -279,11 +299,17 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
     }
     progressLine.Erase();
-    summary.mean = Mean(estimates);
-    summary.std = Std(estimates);
-    summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
+    if (partRun.Active()) {
+      partRun.Statistics(summary.mean, summary.std, summary.relativeError,
+                         summary.isFullyEnumerated);
+    } else {
+      summary.mean = Mean(estimates);
+      summary.std = Std(estimates);
+      summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
+    }
     summary.chains = chains;
     PrintSummary(summary, budget, repetitions);
+    partRun.PrintLines();
     if (settings.exact) {
       if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
       exact::PrintExactLines(count, summary.mean);
@@ -294,8 +320,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     const double elapsedSeconds = frame::ElapsedSeconds(start, stop);
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
-    AddExtensions(report, settings, count, summary.mean, minimumChains);
-    if (!SaveExtensionFiles(settings, table, decompositions, trace, count)) return 1;
+    AddExtensions(report, settings, count, summary.mean, minimumChains, partRun);
+    if (!SaveExtensionFiles(settings, table, decompositions, trace, count, partRun)) return 1;
     return frame::FinishRun(report, outpath, elapsedSeconds);
   } catch (std::exception&) {
     std::cout << optionsText << "\n";
