@@ -21,12 +21,24 @@ std::string Fixed(double value, int decimals) {
   return buffer;
 }
 
+// Relative error of a mean of `count` estimates whose squared deviations
+// from it sum to `squares`: the standard error of the mean, from the
+// unbiased variance (divisor count - 1), over the mean. Not a number for a
+// single estimate: one draw tells nothing of the spread.
+double MeanRelativeError(const WideDouble& squares, const WideDouble& mean, double count) {
+  return (sqrt(squares / (count - 1.0) / count) / mean).ToDouble();
+}
+
 // Relative error of a part's mean: 0 when it was counted exactly.
-double PartRelativeError(const PartResult& result, unsigned int repetitions) {
+double PartRelativeError(const PartResult& result) {
   if (result.exact) return 0.0;
   const WideDouble mean = statistics::MeanOf(result.estimates);
-  const WideDouble deviation = statistics::StdOf(result.estimates);
-  return statistics::RelativeErrorOf(deviation, mean, static_cast<double>(repetitions)).ToDouble();
+  WideDouble squares = 0.0;
+  for (const WideDouble& value : result.estimates) {
+    const WideDouble deviation = value - mean;
+    squares += deviation * deviation;
+  }
+  return MeanRelativeError(squares, mean, static_cast<double>(result.estimates.size()));
 }
 
 WideDouble PartMean(const PartResult& result) {
@@ -52,7 +64,7 @@ DaySummary Summarize(const std::vector<PartResult>& results, unsigned int repeti
   double squares = 0.0;
   for (const PartResult& result : results) {
     product *= PartMean(result);
-    const double error = PartRelativeError(result, repetitions);
+    const double error = PartRelativeError(result);
     squares += error * error;
   }
   const double relativeError = std::sqrt(squares);
@@ -140,10 +152,10 @@ void WriteTrace(std::ostream& out, const std::vector<PartResult>& results,
       double error = 0.0;
       if (k == repetitions) {
         product *= PartMean(result);
-        error = PartRelativeError(result, repetitions);
+        error = PartRelativeError(result);
       } else {
         product *= sum[c] / count;
-        error = statistics::RelativeErrorOf(sqrt(squares[c] / count), mean[c], count).ToDouble();
+        error = MeanRelativeError(squares[c], mean[c], count);
       }
       errorSquares += error * error;
     }
@@ -155,7 +167,7 @@ void WriteTrace(std::ostream& out, const std::vector<PartResult>& results,
         << WideDouble(relativeError).ToString() << ',' << (allExact ? "true" : "false") << ','
         << time;
     if (exactLog10) out << ',' << Fixed(*exactLog10, 6);
-    out << ',' << Fixed(relativeError / kLn10, 6) << '\n';
+    out << ',' << WideDouble(relativeError / kLn10).ToString() << '\n';
   }
 }
 

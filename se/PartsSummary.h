@@ -8,9 +8,10 @@
 // contributes its count). Its uncertainty is that of a product of
 // independent means, by the delta method:
 //   Var(ln product) = sum over parts of Var(ln mean_c) ~ sum of re_c^2,
-// re_c = (std_c / mean_c) / N^0.5 the relative error of part c's mean (std
-// in population form, as the plain run computes it; 0 for an exact part).
-// So:
+// re_c = (s_c / mean_c) / N^0.5 the relative error of part c's mean, s_c^2
+// the unbiased sample variance of its estimates (divisor N - 1: with the
+// population form, N = 10 understates the error by a twentieth; not a
+// number for N = 1), 0 for an exact part. So:
 // - relative error of the day = (sum of re_c^2)^0.5, printed where the
 //   plain run prints its relative error;
 // - std of the day = relative error * mean * N^0.5, so that relative
@@ -27,7 +28,8 @@
 // their k-th estimates, the product of their running means (means of the
 // first k), the relative error of that product as above, the time when
 // every part had ended its k-th repetition, and, last, the standard error
-// of log10 of the running product ("log10_standard_error").
+// of log10 of the running product ("log10_standard_error", 17 significant
+// digits like the relative error).
 //
 // Cost: O(parts * N) wide arithmetic.
 
