@@ -238,7 +238,8 @@ std::size_t EstimatorMemoryBytes(const std::vector<ComponentSize>& components,
     const ComponentSize& part = parts[k];
     bytes += 16 * part.vertices;  // the plan's arrays
     if (k < std::max(1u, threads))
-      bytes += PartEstimator::MemoryBytes(part.vertices, part.entries, settings.budget, importance);
+      bytes += PartEstimator::MemoryBytes(part.vertices, part.entries, settings.budget, importance,
+                                          settings.split == Split::Boards);
     if (part.entries == 0) continue;
     // Estimates with their times, and the last level's pairs.
     bytes += 24 * static_cast<std::size_t>(settings.repetitions) + 64;

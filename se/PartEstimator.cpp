@@ -36,20 +36,33 @@ PartEstimator::PartEstimator(const BGraph& graph, const GraphComponents& all,
 void PartEstimator::BuildLists(const BGraph& graph, const GraphComponents& all,
                                const std::vector<std::uint32_t>& components) {
   const std::shared_ptr<const FlatAdjacency> whole = graph.Adjacency();
+  if (components.size() == all.Count()) {
+    // The whole graph: its own numbering and lists, shared, not copied.
+    globalOf_.resize(whole->VertexCount());
+    for (std::size_t v = 0; v < globalOf_.size(); ++v) globalOf_[v] = static_cast<std::uint32_t>(v);
+    lists_ = whole;
+    for (const std::uint32_t component : components) {
+      Board board;
+      for (const std::uint32_t* v = all.Begin(component); v != all.End(component); ++v)
+        board.vertices.push_back(static_cast<std::int32_t>(*v));
+      boards_.push_back(std::move(board));
+    }
+    return;
+  }
+  // Some components: numbered 0.. in turn, with lists of their own.
   std::vector<std::uint64_t> offsets(1, 0);
   std::vector<std::int32_t> targets;
   std::int32_t base = 0;
   for (const std::uint32_t component : components) {
     Board board;
-    board.begin = base;
     for (const std::uint32_t* v = all.Begin(component); v != all.End(component); ++v) {
+      board.vertices.push_back(static_cast<std::int32_t>(globalOf_.size()));
       globalOf_.push_back(*v);
       for (const std::int32_t* w = whole->Begin(*v); w != whole->End(*v); ++w)
         targets.push_back(base + static_cast<std::int32_t>(all.IndexOf(static_cast<std::size_t>(*w))));
       offsets.push_back(targets.size());
     }
     base += static_cast<std::int32_t>(all.Size(component));
-    board.end = base;
     boards_.push_back(std::move(board));
   }
   lists_ = std::make_shared<const FlatAdjacency>(std::move(offsets), std::move(targets));
@@ -79,7 +92,7 @@ void PartEstimator::BuildBoards(const std::vector<Passage>* passages) {
     std::vector<std::int32_t> left;
     std::vector<std::int32_t> right;
     std::size_t matched = 0;
-    for (std::int32_t x = board.begin; x < board.end; ++x) {
+    for (const std::int32_t x : board.vertices) {
       (IsLeft(x) ? left : right).push_back(x);
       if (IsLeft(x) && root_[x] >= 0) ++matched;
     }
@@ -265,10 +278,11 @@ PartRepetition PartEstimator::Run(Draws& draws, std::vector<BGraph::Matching>* f
 }
 
 std::size_t PartEstimator::MemoryBytes(std::size_t vertices, std::size_t entries,
-                                       unsigned int budget, bool importance) {
+                                       unsigned int budget, bool importance, bool ownLists) {
   // Lists (offsets and targets), the search's nine per-vertex arrays, the
   // root, flags and maps; then two levels of nodes and their choices.
-  const std::size_t fixed = 8 * (vertices + 1) + 4 * entries + 40 * vertices;
+  const std::size_t lists = ownLists ? 8 * (vertices + 1) + 4 * entries : 0;
+  const std::size_t fixed = lists + 40 * vertices;
   const std::size_t boards = importance ? 8 * vertices + 2 * entries + 9 * vertices : 0;
   const std::size_t node = 4 * vertices + (importance ? 9 * vertices : 0) + 64;
   const std::size_t choices = 24 * (std::min<std::size_t>(vertices, entries) + 1);

@@ -4,8 +4,10 @@
 // component (--split boards) or all of them in turn (the whole day), with
 // uniform or importance-guided selection (--importance sinkhorn).
 //
-// The part's vertices are renumbered 0..L-1 and get neighbour lists of
-// their own, so that a run costs what the part costs, not the whole graph.
+// A part of some components gets its vertices renumbered 0..L-1 and
+// neighbour lists of its own, so that a run costs what the part costs, not
+// the whole graph; the whole graph as one part keeps its numbering and
+// shares the graph's lists.
 // Nodes are compact states over those lists (ResidualState.h) and their
 // completable successors are found by alternating paths (FastSuccessors.h),
 // as in the whole-day engine.
@@ -89,15 +91,15 @@ class PartEstimator {
 
   // Bytes a part of `vertices` vertices and `entries` neighbour-list
   // entries (two per edge) takes at most while it runs with this budget,
-  // besides what its caller keeps.
+  // besides what its caller keeps; `ownLists` false for the whole graph,
+  // whose lists are shared.
   static std::size_t MemoryBytes(std::size_t vertices, std::size_t entries, unsigned int budget,
-                                 bool importance);
+                                 bool importance, bool ownLists = true);
 
  private:
-  // One component of the part: a contiguous range of local vertices.
+  // One component of the part.
   struct Board {
-    std::int32_t begin = 0;
-    std::int32_t end = 0;
+    std::vector<std::int32_t> vertices;  // local, ascending
     // With importance: the side decided, its staircase and root balance.
     std::vector<std::int32_t> deciding;
     Staircase staircase;
