@@ -20,37 +20,75 @@ double SinkhornBalance::NormaliseRows(const Staircase& board, ColumnSpan columns
   // added at slot p + 1 counts for row p and, from the end, every row
   // before it; one added at slot p + 1 from the start, every row after it.
   const bool fromTheEnd = board.FromTheEnd();
+  // A run reaching the end of the board where the sums start needs no
+  // closing entry: that slot is never read. (Most runs do, and writing them
+  // all to one slot would chain every column's update on the one before.)
   const auto add = [&](std::size_t begin, std::size_t end, double y) {
     if (fromTheEnd) {
       differences[end] += y;
-      differences[begin] -= y;
+      if (begin > 0) differences[begin] -= y;
     } else {
       differences[begin + 1] += y;
-      differences[end + 1] -= y;
+      if (end < rows) differences[end + 1] -= y;
     }
+  };
+  // Columns come in the order of decision, ascending degree: runs in a row
+  // often open at the same slot. Their values are summed in a register and
+  // written once, in the same order of additions.
+  std::size_t openSlot = 0;
+  double opening = 0.0;
+  bool pending = false;
+  const auto flush = [&] {
+    if (pending) differences[openSlot] += opening;
+    pending = false;
   };
   double columnTotal = 0.0;
   for (const std::uint32_t* column = columns.begin; column != columns.end; ++column) {
     const std::uint32_t c = *column;
     const double y = y_[c];
     columnTotal += y;
-    if (board.RunBegin(c) < board.RunEnd(c)) add(board.RunBegin(c), board.RunEnd(c), y);
+    const std::uint32_t begin = board.RunBegin(c);
+    const std::uint32_t end = board.RunEnd(c);
+    if (begin < end) {
+      const std::size_t slot = fromTheEnd ? end : begin + 1;
+      if (pending && slot == openSlot) {
+        opening += y;
+      } else {
+        flush();
+        openSlot = slot;
+        opening = y;
+        pending = true;
+      }
+      if (fromTheEnd && begin > 0) differences[begin] -= y;
+      if (!fromTheEnd && end < rows) differences[end + 1] -= y;
+    }
+    if (board.ExceptionsBegin(c) == board.ExceptionsEnd(c)) continue;
+    flush();
     for (const std::int32_t* e = board.ExceptionsBegin(c); e != board.ExceptionsEnd(c); ++e) {
       const std::size_t row = static_cast<std::size_t>(*e >= 0 ? *e : ~*e);
       add(row, row + 1, *e >= 0 ? y : -y);
     }
   }
+  flush();
   const double slack = static_cast<double>(slackColumns_) * slackColumnFactor_;
   double deviation = 0.0;
   double running = 0.0;
   // Every slot read is cleared, so that the array is all 0 for the next call.
+  // Neighbouring rows mostly share their sum (the runs change at few rows):
+  // its reciprocal is taken once.
+  double lastSum = -1.0;
+  double lastFactor = 0.0;
   const auto update = [&](std::size_t p, std::size_t slot) {
     running += differences[slot];
     differences[slot] = 0.0;
     if (taken_[p]) return;
     const double sum = running + slack;
     if (measure) deviation = std::max(deviation, std::fabs(x_[p] * sum - 1.0));
-    x_[p] = sum > 0.0 ? 1.0 / sum : 0.0;
+    if (sum != lastSum) {
+      lastSum = sum;
+      lastFactor = sum > 0.0 ? 1.0 / sum : 0.0;
+    }
+    x_[p] = lastFactor;
   };
   if (fromTheEnd) {
     for (std::size_t p = rows; p-- > 0;) update(p, p + 1);
