@@ -13,9 +13,9 @@ namespace {
 // Root balances settle to this deviation of the row sums, or stop after
 // kRootSweeps sweeps (boards without total support converge slowly). The
 // few sweeps before each decision keep a balance, they do not make one: a
-// looser root (1e-4, 50 sweeps) made the standard error of the 1,000-passage
-// day 15 times larger, a tighter one (1e-13, 5,000) halved it again at twice
-// this cost. A run settles each board once, whatever N.
+// looser root (1e-4, 50 sweeps) gave the 1,000-passage day a standard error
+// 30 times larger, a tighter one (1e-13, 5,000) one 2.5 times smaller at
+// twice this cost. A run settles each board once, whatever N.
 constexpr double kRootTolerance = 1e-12;
 constexpr int kRootSweeps = 2000;
 
