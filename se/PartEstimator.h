@@ -80,6 +80,9 @@ class PartEstimator {
   PartEstimator(const BGraph& graph, const GraphComponents& all,
                 const std::vector<std::uint32_t>& components,
                 const std::vector<Passage>* passages, const PartOptions& options);
+  // The search keeps a pointer to the residual graph, a member.
+  PartEstimator(const PartEstimator&) = delete;
+  PartEstimator& operator=(const PartEstimator&) = delete;
 
   // One repetition. With `final`, also the matchings of the last level, as
   // pairs (left vertex, right vertex) of the whole graph, one list per node.
