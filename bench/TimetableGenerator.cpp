@@ -135,8 +135,7 @@ Passage OvernightFlight(const Network& net, Dice& dice) {
 
 // Comes back to the terminal it left: a short daytime loop, or an overnight
 // loop whose arrival clock time is not after its departure.
-Passage RoundTrip(const Network& net, Dice& dice) {
-  const std::uint32_t terminal = AnyTerminal(net, dice);
+Passage RoundTrip(Dice& dice, std::uint32_t terminal) {
   if (dice.Percent(50)) {
     const int departure = dice.Between(8 * 60, 18 * 60);
     return MakePassage(terminal, terminal, departure, departure + dice.Between(30, 120));
@@ -145,12 +144,20 @@ Passage RoundTrip(const Network& net, Dice& dice) {
   return MakePassage(terminal, terminal, departure, departure + RoundTo(dice.Between(360, 720), 5));
 }
 
-Passage DrawFlight(const Network& net, Dice& dice, std::size_t index, std::size_t roundTrips) {
-  if (index < roundTrips) return RoundTrip(net, dice);
+Passage DrawFlight(const Network& net, Dice& dice, std::size_t index, std::size_t roundTrips,
+                   const DayMix& mix) {
+  if (index < roundTrips) {
+    const std::uint32_t terminal =
+        mix.roundTrips < 0
+            ? AnyTerminal(net, dice)
+            : static_cast<std::uint32_t>(1 + index % (net.hubs + net.spokes));
+    return RoundTrip(dice, terminal);
+  }
+  const int overnight = mix.overnightPercent;
   const int kind = dice.Between(0, 99);
-  if (kind < 4) return OvernightFlight(net, dice);
-  if (kind < 16) return PointToPointFlight(net, dice);
-  if (kind < 24 && net.hubs > 1) return HubHubFlight(net, dice);
+  if (kind < overnight) return OvernightFlight(net, dice);
+  if (kind < overnight + 12) return PointToPointFlight(net, dice);
+  if (kind < overnight + 20 && net.hubs > 1) return HubHubFlight(net, dice);
   return HubSpokeFlight(net, dice);
 }
 
@@ -162,13 +169,17 @@ std::size_t HubCountFor(std::size_t passages) {
 }
 
 std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed,
-                                      std::size_t terminals) {
+                                      std::size_t terminals, const DayMix& mix) {
   Dice dice(seed);
   const Network net = MakeNetwork(passages, terminals, dice);
-  const std::size_t roundTrips = passages < 20 ? 0 : std::max<std::size_t>(2, passages / 400);
+  const std::size_t roundTrips =
+      mix.roundTrips >= 0 ? std::min<std::size_t>(passages, static_cast<std::size_t>(mix.roundTrips))
+      : passages < 20     ? 0
+                          : std::max<std::size_t>(2, passages / 400);
   std::vector<Passage> result;
   result.reserve(passages);
-  for (std::size_t i = 0; i < passages; ++i) result.push_back(DrawFlight(net, dice, i, roundTrips));
+  for (std::size_t i = 0; i < passages; ++i)
+    result.push_back(DrawFlight(net, dice, i, roundTrips, mix));
   std::shuffle(result.begin(), result.end(), dice.Engine());
   for (std::size_t i = 0; i < result.size(); ++i) result[i].id = static_cast<std::uint32_t>(i + 1);
   return result;

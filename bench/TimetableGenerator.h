@@ -31,8 +31,18 @@ std::size_t HubCountFor(std::size_t passages);
 // passages); a positive count gives a day of that many terminals, one hub
 // in five (at least one), like a transit network or an airline's own day:
 // few terminals, many passages each.
+//
+// `mix` changes the share of overnight flights and the number of round
+// trips; its defaults give the days above.
+struct DayMix {
+  int overnightPercent = 4;
+  // Round trips; -1 gives the default (one per 400 passages, at least two
+  // from 20 passages on, at any terminal). A given count is spread evenly
+  // over the terminals, so that few of them wait at one terminal at once.
+  long roundTrips = -1;
+};
 std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed,
-                                      std::size_t terminals = 0);
+                                      std::size_t terminals = 0, const DayMix& mix = DayMix());
 
 // The generated passages as a loaded timetable (passages and number map).
 TimeTable GenerateTimetable(std::size_t passages, std::uint64_t seed);

@@ -1,18 +1,22 @@
-// generate_timetable <passages> <seed> [<file>] [--terminals K]
+// generate_timetable <passages> <seed> [<file>] [--terminals K] [--overnight P] [--round_trips R]
 // Writes a generated day timetable as CSV to <file>, or to standard output.
-// With --terminals, the day has K terminals (see TimetableGenerator.h).
+// With --terminals, the day has K terminals; --overnight makes P percent of
+// the flights overnight (default 4); --round_trips makes R of them round
+// trips spread over the terminals (see TimetableGenerator.h).
 
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
 #include "bench/TimetableGenerator.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K]";
+    "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K] [--overnight P] "
+    "[--round_trips R]";
 
 // Whole decimal number in [minimum, maximum]; false for anything else.
 bool ParseCount(const std::string& text, unsigned long long minimum, unsigned long long maximum,
@@ -23,36 +27,61 @@ bool ParseCount(const std::string& text, unsigned long long minimum, unsigned lo
   return errno == 0 && value >= minimum && value <= maximum;
 }
 
+struct Option {
+  const char* name;
+  unsigned long long minimum;
+  unsigned long long maximum;
+  unsigned long long value;
+  bool given;
+};
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  unsigned long long terminals = 0;
-  if (argc >= 5 && std::string(argv[argc - 2]) == "--terminals") {
-    if (!ParseCount(argv[argc - 1], 2, 4294967295ULL, terminals)) {
-      std::cout << "terminals must be a whole number from 2 to 4294967295: " << argv[argc - 1]
+  Option options[] = {{"--terminals", 2, 4294967295ULL, 0, false},
+                      {"--overnight", 0, 80, 4, false},
+                      {"--round_trips", 0, 10000000ULL, 0, false}};
+  std::vector<std::string> positional;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    Option* option = nullptr;
+    for (Option& candidate : options)
+      if (arg == candidate.name) option = &candidate;
+    if (option == nullptr) {
+      positional.push_back(arg);
+      continue;
+    }
+    if (k + 1 >= argc || !ParseCount(argv[k + 1], option->minimum, option->maximum, option->value)) {
+      std::cout << arg.substr(2) << " must be a whole number from " << option->minimum << " to "
+                << option->maximum << ": " << (k + 1 < argc ? argv[k + 1] : "(missing)")
                 << std::endl;
       return 1;
     }
-    argc -= 2;
+    option->given = true;
+    ++k;
   }
-  if (argc < 3 || argc > 4) {
+  if (positional.size() < 2 || positional.size() > 3) {
     std::cout << kUsage << std::endl;
     return 1;
   }
   unsigned long long passages = 0;
   unsigned long long seed = 0;
-  if (!ParseCount(argv[1], 1, 10000000ULL, passages)) {
-    std::cout << "passages must be a whole number from 1 to 10000000: " << argv[1] << std::endl;
+  if (!ParseCount(positional[0], 1, 10000000ULL, passages)) {
+    std::cout << "passages must be a whole number from 1 to 10000000: " << positional[0]
+              << std::endl;
     return 1;
   }
-  if (!ParseCount(argv[2], 0, ~0ULL, seed)) {
-    std::cout << "seed must be a non-negative whole number: " << argv[2] << std::endl;
+  if (!ParseCount(positional[1], 0, ~0ULL, seed)) {
+    std::cout << "seed must be a non-negative whole number: " << positional[1] << std::endl;
     return 1;
   }
-  const auto generated = bench::GeneratePassages(passages, seed, terminals);
-  if (argc == 4) {
-    if (!bench::WriteTimetableFile(generated, argv[3])) {
-      std::cout << "cannot write " << argv[3] << std::endl;
+  bench::DayMix mix;
+  mix.overnightPercent = static_cast<int>(options[1].value);
+  if (options[2].given) mix.roundTrips = static_cast<long>(options[2].value);
+  const auto generated = bench::GeneratePassages(passages, seed, options[0].value, mix);
+  if (positional.size() == 3) {
+    if (!bench::WriteTimetableFile(generated, positional[2])) {
+      std::cout << "cannot write " << positional[2] << std::endl;
       return 1;
     }
     return 0;

@@ -108,4 +108,12 @@ void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact
   report.add("SE.log10_ratio_to_exact", Log10RatioToExact(mean, exact));
 }
 
+void PrintMinimumChains(std::size_t chains) {
+  std::cout << "minimum number of chains = " << chains << std::endl;
+}
+
+void AddMinimumChains(boost::property_tree::ptree& report, std::size_t chains) {
+  report.add("SE.minimum_number_of_chains", static_cast<std::uint64_t>(chains));
+}
+
 }  // namespace exact

@@ -41,4 +41,13 @@ void PrintExactLines(const ExactCount& exact, const WideDouble& mean);
 void AddExactReport(boost::property_tree::ptree& report, const ExactCount& exact,
                     const WideDouble& mean);
 
+// The true minimum number of chains, `passages` minus the size of a maximum
+// matching: "minimum number of chains = 113". The optimal number of chains
+// printed before it counts one chain more for every rotation that Edmonds'
+// matching closes on itself, so on days with overnight passages the two
+// can differ.
+void PrintMinimumChains(std::size_t chains);
+// Its report element, minimum_number_of_chains.
+void AddMinimumChains(boost::property_tree::ptree& report, std::size_t chains);
+
 }  // namespace exact

@@ -23,4 +23,9 @@ std::mt19937_64 MakeStream(std::uint32_t seed, std::uint32_t index) {
   return std::mt19937_64(sequence);
 }
 
+std::mt19937_64 MakeStream(std::uint32_t seed, std::uint32_t part, std::uint32_t index) {
+  std::seed_seq sequence{seed, part, index};
+  return std::mt19937_64(sequence);
+}
+
 }  // namespace parallel

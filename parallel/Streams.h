@@ -27,4 +27,8 @@ std::string StreamKindName(StreamKind kind);
 // The engine of repetition `index` of a run seeded with `seed`.
 std::mt19937_64 MakeStream(std::uint32_t seed, std::uint32_t index);
 
+// The engine of repetition `index` of part `part` (a piece of the work that
+// has repetitions of its own): std::seed_seq{seed, part, index}.
+std::mt19937_64 MakeStream(std::uint32_t seed, std::uint32_t part, std::uint32_t index);
+
 }  // namespace parallel

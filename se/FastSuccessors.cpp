@@ -44,7 +44,8 @@ void SuccessorFinder::NextStamp() {
   }
 }
 
-void SuccessorFinder::FindCandidates(const State& state, int vertex, std::vector<Candidate>& out) {
+void SuccessorFinder::FindCandidates(const State& state, int vertex, std::vector<Candidate>& out,
+                                     bool coveredHere) {
   if (vertex < 0 || vertex >= graph_->VertexCount() || IsCleared(state[vertex])) {
     out.push_back({kNoPartner, Reason::Unchanged});
     return;
@@ -66,7 +67,7 @@ void SuccessorFinder::FindCandidates(const State& state, int vertex, std::vector
   }
 
   const std::int32_t mate = state[vertex];
-  const bool forced = forced_ != nullptr && (*forced_)[vertex];
+  const bool forced = coveredHere || (forced_ != nullptr && (*forced_)[vertex]);
   if (mate == kFree || (forced ? SearchMates(state, vertex, distinct)
                                : Search(state, vertex, -1, false)) >= 0) {
     const Reason reason = mate == kFree ? Reason::VertexFree : Reason::VertexFreeable;

@@ -72,8 +72,11 @@ class SuccessorFinder {
   void UseForced(const std::vector<std::uint8_t>& forced) { forced_ = &forced; }
 
   // Appends the completable candidates of `state` when `vertex` is decided,
-  // in successor order.
-  void FindCandidates(const residual::State& state, int vertex, std::vector<Candidate>& out);
+  // in successor order. `coveredHere`: the caller knows that every maximum
+  // matching of the state's residual graph covers `vertex` (as for a
+  // forced vertex), which spares the search for a free vertex.
+  void FindCandidates(const residual::State& state, int vertex, std::vector<Candidate>& out,
+                      bool coveredHere = false);
 
   // Turns `state` (a copy of the parent's) into the child's state.
   void BuildChild(residual::State& state, int vertex, const Candidate& candidate);

@@ -29,7 +29,14 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("strict", po::value<bool>(&settings.strict)->zero_tokens()->implicit_value(true),
        "stop at the first timetable warning (a field read in part or as 0, a time outside 0 "
        "to 24 or infinite, a header that looks like a passage, a repeated passage number, no "
-       "passages) instead of reading on");
+       "passages) instead of reading on")
+      ("split", po::value<parts::Split>(&settings.split),
+       "none (default) or boards: estimate each connected component of the split graph on its "
+       "own (N repetitions each, spread over threads and MPI ranks) and multiply the means")
+      ("importance", po::value<parts::Importance>(&settings.importance),
+       "uniform (default) or sinkhorn: choose each vertex's partner in proportion to a "
+       "matrix-scaling estimate of its completions, deciding per board the side with fewer "
+       "unmatched vertices");
   return group;
 }
 
@@ -46,3 +53,15 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, StreamK
 }
 
 }  // namespace parallel
+
+namespace parts {
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, Split*, int) {
+  frame::ReadNamedChoice<Split>(value, tokens, ParseSplit);
+}
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, Importance*, int) {
+  frame::ReadNamedChoice<Importance>(value, tokens, ParseImportance);
+}
+
+}  // namespace parts

@@ -3,8 +3,9 @@
 // Quorlin's options beyond the counting program's own: the exact count of
 // decompositions, the order in which a run decides the vertices, the
 // rotations and trace files, the memory the precedence graph may take, and
-// the threads and random streams of the runs, and whether a timetable that
-// draws a warning is refused.
+// the threads and random streams of the runs, the estimate made of parts
+// (one per connected component) with importance-guided choices, and whether
+// a timetable that draws a warning is refused.
 // They form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
@@ -15,6 +16,7 @@
 #include "common/MemoryLimit.h"
 #include "common/ProgramFrame.h"
 #include "parallel/Streams.h"
+#include "se/EstimateParts.h"
 #include "se/VertexOrder.h"
 
 namespace quorlin {
@@ -31,6 +33,8 @@ struct ExtensionSettings {
   frame::Count threads;
   parallel::StreamKind streams = parallel::StreamKind::Single;
   bool strict = false;  // a timetable warning is an error
+  parts::Split split = parts::Split::None;
+  parts::Importance importance = parts::Importance::Uniform;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown
@@ -46,3 +50,10 @@ namespace parallel {
 // Reads a streams option value ("single" or "repetition").
 void validate(boost::any& value, const std::vector<std::string>& tokens, StreamKind*, int);
 }  // namespace parallel
+
+namespace parts {
+// Reads a split option value ("none" or "boards").
+void validate(boost::any& value, const std::vector<std::string>& tokens, Split*, int);
+// Reads an importance option value ("uniform" or "sinkhorn").
+void validate(boost::any& value, const std::vector<std::string>& tokens, Importance*, int);
+}  // namespace parts

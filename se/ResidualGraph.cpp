@@ -1,6 +1,12 @@
 #include "se/ResidualGraph.h"
 
+#include <utility>
+
 ResidualGraph::ResidualGraph(const BGraph& graph) : lists_(graph.Adjacency()) { ColourSides(); }
+
+ResidualGraph::ResidualGraph(std::shared_ptr<const FlatAdjacency> lists) : lists_(std::move(lists)) {
+  ColourSides();
+}
 
 void ResidualGraph::ColourSides() {
   const int vertexCount = VertexCount();

@@ -33,6 +33,8 @@
 class ResidualGraph {
  public:
   explicit ResidualGraph(const BGraph& graph);
+  // Over neighbour lists of any bipartite graph (shared, not copied).
+  explicit ResidualGraph(std::shared_ptr<const FlatAdjacency> lists);
   ResidualGraph() = default;  // no vertex
 
   int VertexCount() const { return lists_ ? static_cast<int>(lists_->VertexCount()) : 0; }

@@ -24,11 +24,13 @@
 #include "numeric/Statistics.h"
 #include "numeric/WideDouble.h"
 #include "parallel/Ranks.h"
+#include "parallel/UsableCpus.h"
 #include "parallel/WorkerPool.h"
 #include "se/EstimateTrace.h"
 #include "se/EstimatorMemory.h"
 #include "se/PooledRepetitions.h"
 #include "se/QuorlinExtensions.h"
+#include "se/QuorlinParts.h"
 #include "se/SE.h"
 #include "se/VertexOrder.h"
 
@@ -104,7 +106,9 @@ boost::property_tree::ptree BuildReport(const Summary& summary, unsigned int bud
 // written.
 bool StageExtensionFiles(output::OutputFiles& outputs, const TimeTable& table,
                          const SE::DecompositionList& decompositions, const EstimateTrace& trace,
-                         const quorlin::ExtensionSettings& settings, const exact::ExactCount& count) {
+                         const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
+                         const QuorlinParts& partRun) {
+  const double* exactLog10 = settings.exact && count.available ? &count.log10 : nullptr;
   return outputs.Stage("rotations",
                        [&](std::ostream& out) {
                          WriteRotationsCsv(
@@ -112,7 +116,10 @@ bool StageExtensionFiles(output::OutputFiles& outputs, const TimeTable& table,
                              out);
                        }) &&
          outputs.Stage("trace", [&](std::ostream& out) {
-           trace.Write(out, settings.exact && count.available ? &count.log10 : nullptr);
+           if (partRun.Active())
+             out << partRun.Trace(exactLog10);
+           else
+             trace.Write(out, exactLog10);
          });
 }
 
@@ -142,12 +149,16 @@ ProgressLine::Text ProgressText(const SE::Progress& progress, unsigned int repet
 // Extension elements come after every element of the plain report.
 void AddExtensions(boost::property_tree::ptree& report,
                    const quorlin::ExtensionSettings& settings, const exact::ExactCount& count,
-                   const WideDouble& mean) {
-  if (settings.exact) exact::AddExactReport(report, count, mean);
+                   const WideDouble& mean, std::size_t minimumChains, const QuorlinParts& partRun) {
+  if (settings.exact) {
+    exact::AddExactReport(report, count, mean);
+    exact::AddMinimumChains(report, minimumChains);
+  }
   if (settings.vertexOrder != VertexOrder::Random)
     report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
   if (settings.streams != parallel::StreamKind::Single)
     report.add("SE.streams", parallel::StreamKindName(settings.streams));
+  partRun.AddReport(report);
 }
 
 // The runs with a stream per repetition: this process's share over its
@@ -193,9 +204,16 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
     const int status = run.Parse(argc, argv, {"B", "N"});
     if (status >= 0) return status;
+    QuorlinParts partRun(settings, budget, repetitions);
+    if (!partRun.Refusal().empty()) {
+      std::cout << partRun.Refusal() << std::endl;
+      return 1;
+    }
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
-    if (ranks.Size() > 1 && !streamPerRepetition) {
+    // Runs made of parts draw from streams of their own, shared by the ranks.
+    const bool ownStreams = streamPerRepetition || partRun.Active();
+    if (ranks.Size() > 1 && !ownStreams) {
       // One stream orders every draw: the leader runs alone.
       if (!ranks.IsLeader()) return 0;
       std::cerr << "Quorlin: with a single random stream rank 0 runs every repetition; "
@@ -205,7 +223,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
 
     std::mt19937_64 engine;
     const std::uint32_t streamSeed =
-        frame::RunStart::Seed(seed, streamPerRepetition, engine,
+        frame::RunStart::Seed(seed, ownStreams, engine,
                               [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
     output::OutputFiles outputs;
     outputs.Add("report", outpath);
@@ -231,6 +249,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     BGraph graph;
     unsigned int chains = static_cast<unsigned int>(table.passages.size() - count.matchingSize);
     BGraph::Matching maximum;
+    std::size_t minimumChains = table.passages.size() - count.matchingSize;
     if (fit.fits) {
       Poset poset;
       poset.CreatePoset(table);
@@ -239,10 +258,15 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       // The reference decomposition is that of Edmonds' matching; the
       // estimator starts from the same matching instead of finding its own.
       maximum = graph.GetMaxMatching();
+      minimumChains = table.passages.size() - maximum.size();
       chains = static_cast<unsigned int>(graph.GetDillworthDecompositionFromMatching(maximum).size());
-      se_memory::PlanEstimator(plan, graph, budget, repetitions,
-                               settings.streams == parallel::StreamKind::Repetition,
-                               settings.threads.value, chains);
+      if (partRun.Active())
+        partRun.AddToPlan(plan, graph, table.passages,
+                          parallel::WorkersToRun(settings.threads.value), chains);
+      else
+        se_memory::PlanEstimator(plan, graph, budget, repetitions,
+                                 settings.streams == parallel::StreamKind::Repetition,
+                                 settings.threads.value, chains);
       if (!plan.Fits()) {
         std::cout << plan.Refusal() << std::endl;
         return 1;
@@ -270,11 +294,18 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         trace.Add(estimate, fullyEnumerated, frame::ElapsedSeconds(start, frame::Clock::now()));
       };
     }
-    ProgressLine progressLine(ProgressText(progress, repetitions),
-                              ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
+    ProgressLine progressLine(
+        ProgressText(progress, repetitions),
+        ranks.IsLeader() && !partRun.Active() && ProgressLine::StandardErrorIsTerminal());
     SE::DecompositionList decompositions;
     memory::SetActivity("running the estimator");
-    if (streamPerRepetition) {
+    if (partRun.Active()) {
+      partRun.Run(se.graph, table, streamSeed, se.workers, ranks.Rank(), ranks.Size(),
+                  [&ranks](const std::vector<std::uint64_t>& words) { return ranks.Gather(words); },
+                  start, ranks.IsLeader());
+      if (!ranks.IsLeader()) return 0;
+      decompositions = partRun.Decompositions(se.graph);
+    } else if (streamPerRepetition) {
       PooledRepetitions pooled = RunRepetitionStreams(se, ranks, streamSeed, start);
       if (!ranks.IsLeader()) return 0;
       estimates = std::move(pooled.estimates);
@@ -286,14 +317,21 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       decompositions = se.RunSE(summary.isFullyEnumerated, estimates);
     }
     progressLine.Erase();
-    summary.mean = Mean(estimates);
-    summary.std = Std(estimates);
-    summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
+    if (partRun.Active()) {
+      partRun.Statistics(summary.mean, summary.std, summary.relativeError,
+                         summary.isFullyEnumerated);
+    } else {
+      summary.mean = Mean(estimates);
+      summary.std = Std(estimates);
+      summary.relativeError = RelativeError(summary.std, summary.mean, repetitions);
+    }
     summary.chains = chains;
     PrintSummary(summary, budget, repetitions);
+    partRun.PrintLines();
     if (settings.exact) {
       if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
       exact::PrintExactLines(count, summary.mean);
+      exact::PrintMinimumChains(minimumChains);
     }
 
     const frame::Clock::time_point stop = frame::Clock::now();
@@ -301,9 +339,9 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     memory::SetActivity("building the report");
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
-    AddExtensions(report, settings, count, summary.mean);
+    AddExtensions(report, settings, count, summary.mean, minimumChains, partRun);
     memory::SetActivity("writing the output files");
-    if (!StageExtensionFiles(outputs, table, decompositions, trace, settings, count)) {
+    if (!StageExtensionFiles(outputs, table, decompositions, trace, settings, count, partRun)) {
       std::cout << outputs.Error() << std::endl;
       return 1;
     }

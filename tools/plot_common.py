@@ -173,8 +173,8 @@ class Table:
 
 
 def read_csv(what, path, columns, optional=(), limit=None, too_many=None):
-    """Reads a CSV file whose header is exactly `columns`, possibly followed by the `optional`
-    columns in their order. Returns the data rows (blank lines skipped); every row has as many
+    """Reads a CSV file whose header is exactly `columns`, possibly followed by some of the
+    `optional` columns in their order. Returns the data rows (blank lines skipped); every row has as many
     fields as the header. `what` names the kind of file in messages ("rotations file"). With a
     limit, a file of more data rows stops the reading at once with the line `too_many`."""
     try:
@@ -214,20 +214,22 @@ def _read_rows(what, path, reader, columns, optional, limit, too_many):
 
 
 def _check_header(what, path, line, header, columns, optional):
-    allowed = list(columns) + list(optional)
-    for i, name in enumerate(allowed):
+    for i, name in enumerate(columns):
         if i >= len(header):
-            if i < len(columns):
-                raise InputError(f'{location(what, path, line)}: missing column "{name}"')
-            return
+            raise InputError(f'{location(what, path, line)}: missing column "{name}"')
         if header[i] != name:
-            if i < len(columns) and name not in header:
+            if name not in header:
                 raise InputError(f'{location(what, path, line)}: missing column "{name}"')
             raise InputError(f'{location(what, path, line, i + 1)}: column "{header[i]}", '
                              f'expected "{name}"')
-    if len(header) > len(allowed):
-        raise InputError(f'{location(what, path, line, len(allowed) + 1)}: unexpected column '
-                         f'"{header[len(allowed)]}"')
+    # The optional columns that are there come in their order, each once.
+    remaining = list(optional)
+    for i in range(len(columns), len(header)):
+        if header[i] not in remaining:
+            expected = f', expected one of "{", ".join(remaining)}"' if remaining else ""
+            raise InputError(f'{location(what, path, line, i + 1)}: unexpected column '
+                             f'"{header[i]}"{expected}')
+        remaining = remaining[remaining.index(header[i]) + 1:]
 
 
 # --- Field parsers: each returns the value or raises ValueError with the reason ---------------

@@ -3,12 +3,14 @@
 
     plot_estimates.py TRACE.csv OUT.png|OUT.svg
 
-Input: the trace CSV that `Quorlin --trace` writes, one row per repetition, and a last column
-log10_exact when the exact count was asked for.
+Input: the trace CSV that `Quorlin --trace` writes, one row per repetition, with a column
+log10_exact when the exact count was asked for, and a last column log10_standard_error when the
+estimate was made of parts (--split, --importance).
 
-Upper panel: log10 of the running mean against the repetitions, with the running relative error
-as a band (mean times 1 - re to mean times 1 + re; a lower edge at or below zero runs off the
-panel), and the exact count as a horizontal line when it is known. Lower panel: a histogram of
+Upper panel: log10 of the running mean against the repetitions, with its uncertainty as a band,
+and the exact count as a horizontal line when it is known. The band is two standard errors of
+log10 either side when the trace has them, otherwise the running relative error (mean times
+1 - re to mean times 1 + re; a lower edge at or below zero runs off the panel). Lower panel: a histogram of
 log10 of the single estimates, with the final mean and the exact count marked.
 
 Counts lie far beyond the range of a double (1e+685 and more), so estimate, running_mean and
@@ -27,7 +29,8 @@ from plot_common import InputError, boolean, integer, location, main, new_figure
 
 COLUMNS = ("repetition", "estimate", "log10_estimate", "running_mean", "log10_running_mean",
            "running_relative_error", "fully_enumerated", "seconds")
-OPTIONAL = ("log10_exact",)
+OPTIONAL = ("log10_exact", "log10_standard_error")
+SPREAD = 2  # standard errors either side of the band
 WHAT = "trace file"
 
 _WIDE = re.compile(r"\+?([0-9]*)(?:\.([0-9]*))?(?:[eE]([+-]?[0-9]+))?\Z")
@@ -74,6 +77,8 @@ class Repetition:
         self.relative_error = row.get("running_relative_error", wide_value)
         self.fully_enumerated = row.get("fully_enumerated", boolean)
         self.seconds = row.get("seconds", number)
+        self.standard_error = (row.get("log10_standard_error", number)
+                               if row.has("log10_standard_error") else None)
         row.get("log10_estimate", number)
         row.get("log10_running_mean", number)
 
@@ -110,6 +115,10 @@ def read_trace(path):
 def band(repetitions):
     lower, upper = [], []
     for r in repetitions:
+        if r.standard_error is not None:
+            lower.append(r.log10_mean - SPREAD * r.standard_error)
+            upper.append(r.log10_mean + SPREAD * r.standard_error)
+            continue
         re_ = r.relative_error
         upper.append(r.log10_mean + math.log10(1 + re_) if re_ >= 0 else math.nan)
         if 0 <= re_ < 1:
@@ -145,8 +154,10 @@ def draw(repetitions, exact, output_path, fmt):
     top, bottom = figure.subplots(2, 1, gridspec_kw=dict(height_ratios=(3, 2), hspace=0.32))
     figure.subplots_adjust(left=0.09, right=0.97, top=0.9, bottom=0.07)
 
+    with_errors = repetitions[-1].standard_error is not None
     top.fill_between(x, lower, upper, color="#9cc3e6", alpha=0.6, linewidth=0,
-                     label="running relative error band")
+                     label=(f"{SPREAD} standard errors of log10 either side" if with_errors
+                            else "running relative error band"))
     top.plot(x, means, color="#1f5f99", linewidth=1.4, label="log10 of the running mean",
              marker="o" if count <= 30 else None, markersize=3)
     if known_exact:
@@ -194,6 +205,8 @@ def draw(repetitions, exact, output_path, fmt):
     title = (f"Quorlin estimate after {count} repetition{'s' if count != 1 else ''}: "
              f"{scientific(final_mean)}, relative error {last.relative_error:.3g}")
     subtitle = f"{last.seconds:g} s"
+    if last.standard_error is not None:
+        subtitle += f", standard error of log10 {last.standard_error:.3g}"
     if enumerated:
         subtitle += f", {enumerated} of {count} repetitions fully enumerated"
     if exact is not None and not known_exact:

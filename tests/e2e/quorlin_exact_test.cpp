@@ -1,5 +1,5 @@
-// Quorlin with and without the "exact" switch: the two extra console lines,
-// the three extra report elements, agreement with fully enumerated runs,
+// Quorlin with and without the "exact" switch: the extra console lines, the
+// extra report elements, agreement with fully enumerated runs,
 // and the runs where the count is unavailable.
 
 #include <cmath>
@@ -103,28 +103,31 @@ TEST(QuorlinExact, HelpListsTheSwitchAfterTheUnchangedProgramOptions) {
   EXPECT_EQ(lines[outpath + 3].rfind("  --exact ", 0), 0u) << lines[outpath + 3];
 }
 
-TEST(QuorlinExact, SwitchAddsThreeLinesBeforeTheRunTimeAndFourReportElements) {
+TEST(QuorlinExact, SwitchAddsFourLinesBeforeTheRunTimeAndFiveReportElements) {
   TempDir dir;
   const std::string report = dir.File("report.xml");
   const ProgramResult run = RunQuorlin({"--timetable", kDayTable, "--B", "2", "--N", "4",
                                         "--seed", "9", "--exact", "--outpath", report});
   ASSERT_EQ(run.status, 0) << run.out;
   const std::vector<std::string> lines = SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 12u) << run.out;
+  ASSERT_EQ(lines.size(), 13u) << run.out;
   EXPECT_EQ(lines[7].rfind("Relative Error for estimator = ", 0), 0u);
   EXPECT_EQ(lines[8].rfind(kExactPrefix, 0), 0u);
   EXPECT_EQ(lines[9].rfind(kDeviationPrefix, 0), 0u);
   EXPECT_EQ(lines[10].rfind(kRatioPrefix, 0), 0u);
-  EXPECT_EQ(lines[11].rfind("Run time: ", 0), 0u);
+  EXPECT_EQ(lines[11], "minimum number of chains = 6");
+  EXPECT_EQ(lines[12].rfind("Run time: ", 0), 0u);
 
   const pt::ptree se = ReadReport(report).get_child("SE");
   const std::vector<std::string> names = ChildNames(se);
-  ASSERT_GE(names.size(), 4u);
-  EXPECT_EQ(std::vector<std::string>(names.end() - 4, names.end()),
+  ASSERT_GE(names.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(names.end() - 5, names.end()),
             (std::vector<std::string>{"exact_number_of_decompositions",
                                       "exact_number_of_decompositions_log10",
-                                      "relative_deviation_from_exact", "log10_ratio_to_exact"}));
-  EXPECT_EQ(names[names.size() - 5], "decompositions");
+                                      "relative_deviation_from_exact", "log10_ratio_to_exact",
+                                      "minimum_number_of_chains"}));
+  EXPECT_EQ(names[names.size() - 6], "decompositions");
+  EXPECT_EQ(se.get<std::string>("minimum_number_of_chains"), "6");
 
   const mpz_class exact(se.get<std::string>("exact_number_of_decompositions"));
   ASSERT_GT(exact, 0);
@@ -215,14 +218,18 @@ TEST(QuorlinExact, DuplicatePassageNumbersMakeTheCountUnavailable) {
       {"--timetable", table, "--N", "2", "--seed", "3", "--exact", "--outpath", report});
   ASSERT_EQ(run.status, 0) << run.out;
   const std::vector<std::string> lines = SplitLines(run.out);
-  ASSERT_EQ(lines.size(), 10u) << run.out;
+  ASSERT_EQ(lines.size(), 11u) << run.out;
   EXPECT_EQ(lines[8], kExactPrefix + "unavailable (duplicate passage numbers)");
+  // The graph attaches number 1's pairs to its later passage: it matches
+  // two pairs of the three passages.
+  EXPECT_EQ(lines[9], "minimum number of chains = 1");
   EXPECT_EQ(run.out.find(kDeviationPrefix), std::string::npos);
   const pt::ptree se = ReadReport(report).get_child("SE");
   EXPECT_FALSE(se.get_child_optional("exact_number_of_decompositions"));
   EXPECT_FALSE(se.get_child_optional("exact_number_of_decompositions_log10"));
   EXPECT_FALSE(se.get_child_optional("relative_deviation_from_exact"));
   EXPECT_FALSE(se.get_child_optional("log10_ratio_to_exact"));
+  EXPECT_EQ(se.get<std::string>("minimum_number_of_chains"), "1");
 }
 
 TEST(QuorlinExact, NoRepetitionsGiveNotANumberDeviation) {

@@ -99,6 +99,22 @@ TEST(Workers, QuorlinPrintsTheSameForAnyNumberOfThreads) {
   EXPECT_NE(streams[0].find("<streams>repetition</streams>"), std::string::npos);
 }
 
+TEST(Workers, QuorlinPartsAreTheSameForAnyNumberOfThreadsAndRanks) {
+  const std::vector<std::string> common = {"--timetable", kDay, "--B", "3", "--N", "4",
+                                           "--seed", "7", "--split", "boards", "--importance",
+                                           "sinkhorn"};
+  const std::vector<std::string> texts =
+      RunEach(QUORLIN_BIN, common, {{}, {"--threads", "2"}, {"--threads", "3"}});
+  ExpectAllEqual(texts);
+  const std::string mpirun = Mpirun();
+  if (mpirun.empty()) return;
+  setenv("OMPI_ALLOW_RUN_AS_ROOT", "1", 1);
+  setenv("OMPI_ALLOW_RUN_AS_ROOT_CONFIRM", "1", 1);
+  for (const std::string ranks : {"2", "3"})
+    EXPECT_EQ(texts[0], RunTimeless(QUORLIN_BIN, common, mpirun, {"--oversubscribe", "-np", ranks}))
+        << ranks << " ranks";
+}
+
 TEST(Workers, ParvelRestartsPrintTheSameForAnyNumberOfThreads) {
   const std::vector<std::string> common = {"--timetable", kDay, "--N", "200", "--seed", "3",
                                            "--search", "exchange", "--restarts", "5",

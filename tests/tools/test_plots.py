@@ -164,6 +164,26 @@ class EstimatesTest(PlotCase):
         for text in ("2.91308e+685", "exact count 3.16228e+685", "1 estimate of 0 not shown"):
             self.assertIn(text, svg)
 
+    def test_standard_error_band_with_or_without_the_exact_column(self):
+        rows = trace_csv().splitlines()
+        with_exact = [rows[0] + ",log10_standard_error"] + [r + ",0.25" for r in rows[1:]]
+        svg = self.draw("plot_estimates.py", self.write("both.csv", "\n".join(with_exact) + "\n"),
+                        "both.svg")
+        for text in ("2 standard errors of log10 either side", "standard error of log10 0.25",
+                     "exact count 3.16228e+685"):
+            self.assertIn(text, svg)
+        without_exact = [r[:r.rindex(",")] for r in with_exact]
+        without_exact[0] = without_exact[0][:without_exact[0].rindex(",")] + \
+            ",log10_standard_error"
+        source = self.write("error.csv", "\n".join(without_exact) + "\n")
+        self.assertNotIn("exact count", self.draw("plot_estimates.py", source, "error.svg"))
+        swapped = with_exact[0].replace("log10_exact,log10_standard_error",
+                                        "log10_standard_error,log10_exact")
+        result = self.run_script("plot_estimates.py", self.write("swapped.csv", swapped + "\n"),
+                                 self.path("s.png"))
+        self.assertEqual(result.returncode, 1)
+        self.assertIn('unexpected column "log10_exact"', result.stdout)
+
     def test_wide_logarithm_matches_exact_decimal_arithmetic(self):
         generator = random.Random(7)
         for _ in range(500):
@@ -308,6 +328,10 @@ class ProgramOutputsTest(PlotCase):
         self.draw("plot_rotations.py", self.path("quorlin.csv"), "quorlin.png")
         svg = self.draw("plot_estimates.py", self.path("trace.csv"), "trace.svg")
         self.assertIn("exact", svg)
+        self.run_program("QUORLIN_BIN", "--N", "8", "--seed", "1", "--exact", "--split", "boards",
+                         "--importance", "sinkhorn", "--trace", self.path("parts.csv"))
+        svg = self.draw("plot_estimates.py", self.path("parts.csv"), "parts.svg")
+        self.assertIn("standard errors of log10 either side", svg)
         self.draw("plot_search.py", self.path("opt.xml"), "search.png")
         # Six rotations: taller than a picture of one, shorter than one of fifty.
         _, one = self.draw("plot_rotations.py", self.write("one.csv", rotations_csv(1)), "one.png")
