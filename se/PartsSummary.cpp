@@ -26,6 +26,7 @@ std::string Fixed(double value, int decimals) {
 // unbiased variance (divisor count - 1), over the mean. Not a number for a
 // single estimate: one draw tells nothing of the spread.
 double MeanRelativeError(const WideDouble& squares, const WideDouble& mean, double count) {
+  if (count < 2.0) return std::numeric_limits<double>::quiet_NaN();
   return (sqrt(squares / (count - 1.0) / count) / mean).ToDouble();
 }
 
