@@ -2,6 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <math.h>
+
+namespace {
+
+// lgamma_r, not std::lgamma: the latter writes the global signgam, and
+// boards are balanced on several threads at once.
+double LogFactorial(std::size_t n) {
+  int sign = 0;
+  return ::lgamma_r(static_cast<double>(n) + 1.0, &sign);
+}
+
+}  // namespace
 
 SinkhornBalance::SinkhornBalance(const Staircase& board, std::size_t unmatchedColumns,
                                  std::size_t unmatchedRows)
@@ -169,7 +181,7 @@ double SinkhornBalance::LogScale(ColumnSpan columns) const {
     if (y_[*c] > 0.0) sum -= std::log(y_[*c]);
   sum -= static_cast<double>(slackRows_) * std::log(slackRowFactor_);
   sum -= static_cast<double>(slackColumns_) * std::log(slackColumnFactor_);
-  sum -= std::lgamma(static_cast<double>(slackRows_) + 1.0);
-  sum -= std::lgamma(static_cast<double>(slackColumns_) + 1.0);
+  sum -= LogFactorial(slackRows_);
+  sum -= LogFactorial(slackColumns_);
   return sum;
 }
