@@ -25,7 +25,8 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "whole repetitions, shared among them; the output is the same for any number")
       ("streams", po::value<parallel::StreamKind>(&settings.streams),
        "random streams: single (default, one for the run) or repetition (one per repetition, "
-       "so that repetitions run at once, on threads and MPI ranks)");
+       "so that repetitions run at once, on threads and MPI ranks)")
+      ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp);
   return group;
 }
 

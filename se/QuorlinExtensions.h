@@ -3,7 +3,8 @@
 // Quorlin's options beyond the counting program's own: the exact count of
 // decompositions, the order in which a run decides the vertices, the
 // rotations and trace files, the memory the precedence graph may take, and
-// the threads and random streams of the runs.
+// the threads and random streams of the runs, and the minimum turnaround
+// time of the follow rule.
 // They form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
@@ -11,6 +12,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/FollowRule.h"
 #include "common/MemoryLimit.h"
 #include "common/ProgramFrame.h"
 #include "parallel/Streams.h"
@@ -29,6 +31,7 @@ struct ExtensionSettings {
   memory::Size maxMemory{memory::DefaultLimit()};
   frame::Count threads;
   parallel::StreamKind streams = parallel::StreamKind::Single;
+  MinTurnOption minTurn;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown

@@ -148,6 +148,7 @@ void AddExtensions(boost::property_tree::ptree& report,
     report.add("SE.vertex_order", VertexOrderName(settings.vertexOrder));
   if (settings.streams != parallel::StreamKind::Single)
     report.add("SE.streams", parallel::StreamKindName(settings.streams));
+  if (settings.minTurn.given) report.add("SE.min_turn", settings.minTurn.hours);
 }
 
 // The runs with a stream per repetition: this process's share over its
@@ -193,6 +194,11 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     const po::variables_map vm = frame::ParseCommandLine(argc, argv, allOptions, {"B", "N"}, &desc);
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
+    if (!settings.minTurn.error.empty()) {
+      std::cout << settings.minTurn.error << std::endl;
+      return 1;
+    }
+    const FollowRule rule = settings.minTurn.Rule();
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
     if (ranks.Size() > 1 && !streamPerRepetition) {
@@ -217,10 +223,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     // exact count without runs needs no graph: its chain count then comes
     // from the boards (see README).
     const memory::GraphCheck fit = memory::CheckGraph(
-        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+        Poset::CountPairs(table.passages, rule), table.passages.size(), settings.maxMemory.bytes);
     exact::ExactCount count;
     if (!fit.fits && settings.exact && repetitions == 0)
-      count = exact::CountMinimumDecompositions(table);
+      count = exact::CountMinimumDecompositions(table, rule);
     if (!fit.fits && !count.available) {
       std::cout << fit.message << std::endl;
       return 1;
@@ -231,7 +237,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     BGraph::Matching maximum;
     if (fit.fits) {
       Poset poset;
-      poset.CreatePoset(table);
+      poset.CreatePoset(table, rule);
       graph.InitGraphFromPoset(table, poset);
       poset = Poset();  // the graph holds the pairs; nothing reads them again
       // The reference decomposition is that of Edmonds' matching; the
@@ -280,7 +286,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     summary.chains = chains;
     PrintSummary(summary, budget, repetitions);
     if (settings.exact) {
-      if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
+      if (fit.fits) count = exact::ComputeExactCount(table, se.graph, rule);
       exact::PrintExactLines(count, summary.mean);
     }
 
