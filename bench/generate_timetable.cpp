@@ -1,18 +1,23 @@
-// generate_timetable <passages> <seed> [<file>] [--terminals K]
+// generate_timetable <passages> <seed> [<file>] [--terminals K] [--profile P] [--window FROM-TO]
 // Writes a generated day timetable as CSV to <file>, or to standard output.
-// With --terminals, the day has K terminals (see TimetableGenerator.h).
+// With --terminals, the generic day has K terminals (see TimetableGenerator.h).
+// --profile airline or rail gives the days of DayProfiles.h; --window keeps
+// the passages departing from FROM up to TO hours (for example 15-20).
 
 #include <cerrno>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <vector>
 
+#include "bench/DayProfiles.h"
 #include "bench/TimetableGenerator.h"
 
 namespace {
 
 const char* const kUsage =
-    "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K]";
+    "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K] "
+    "[--profile generic|airline|rail] [--window FROM-TO]";
 
 // Whole decimal number in [minimum, maximum]; false for anything else.
 bool ParseCount(const std::string& text, unsigned long long minimum, unsigned long long maximum,
@@ -27,32 +32,57 @@ bool ParseCount(const std::string& text, unsigned long long minimum, unsigned lo
 
 int main(int argc, char* argv[]) {
   unsigned long long terminals = 0;
-  if (argc >= 5 && std::string(argv[argc - 2]) == "--terminals") {
-    if (!ParseCount(argv[argc - 1], 2, 4294967295ULL, terminals)) {
-      std::cout << "terminals must be a whole number from 2 to 4294967295: " << argv[argc - 1]
+  bench::DayProfile profile = bench::DayProfile::Generic;
+  bench::DepartureWindow window;
+  std::vector<std::string> positional;
+  for (int k = 1; k < argc; ++k) {
+    const std::string arg = argv[k];
+    if (arg != "--terminals" && arg != "--profile" && arg != "--window") {
+      positional.push_back(arg);
+      continue;
+    }
+    if (k + 1 == argc) {
+      std::cout << kUsage << std::endl;
+      return 1;
+    }
+    const std::string value = argv[++k];
+    if (arg == "--terminals" && !ParseCount(value, 2, 4294967295ULL, terminals)) {
+      std::cout << "terminals must be a whole number from 2 to 4294967295: " << value << std::endl;
+      return 1;
+    }
+    if (arg == "--profile" && !bench::ParseDayProfile(value, profile)) {
+      std::cout << "profile must be generic, airline or rail: " << value << std::endl;
+      return 1;
+    }
+    if (arg == "--window" && !bench::ParseDepartureWindow(value, window)) {
+      std::cout << "window must be FROM-TO in hours from 0 to 24, such as 15-20: " << value
                 << std::endl;
       return 1;
     }
-    argc -= 2;
   }
-  if (argc < 3 || argc > 4) {
+  if (positional.size() < 2 || positional.size() > 3) {
     std::cout << kUsage << std::endl;
     return 1;
   }
   unsigned long long passages = 0;
   unsigned long long seed = 0;
-  if (!ParseCount(argv[1], 1, 10000000ULL, passages)) {
-    std::cout << "passages must be a whole number from 1 to 10000000: " << argv[1] << std::endl;
+  if (!ParseCount(positional[0], 1, 10000000ULL, passages)) {
+    std::cout << "passages must be a whole number from 1 to 10000000: " << positional[0]
+              << std::endl;
     return 1;
   }
-  if (!ParseCount(argv[2], 0, ~0ULL, seed)) {
-    std::cout << "seed must be a non-negative whole number: " << argv[2] << std::endl;
+  if (!ParseCount(positional[1], 0, ~0ULL, seed)) {
+    std::cout << "seed must be a non-negative whole number: " << positional[1] << std::endl;
     return 1;
   }
-  const auto generated = bench::GeneratePassages(passages, seed, terminals);
-  if (argc == 4) {
-    if (!bench::WriteTimetableFile(generated, argv[3])) {
-      std::cout << "cannot write " << argv[3] << std::endl;
+  if (terminals != 0 && profile != bench::DayProfile::Generic) {
+    std::cout << "--terminals shapes the generic profile only" << std::endl;
+    return 1;
+  }
+  const auto generated = bench::GenerateProfileDay(profile, passages, seed, window, terminals);
+  if (positional.size() == 3) {
+    if (!bench::WriteTimetableFile(generated, positional[2])) {
+      std::cout << "cannot write " << positional[2] << std::endl;
       return 1;
     }
     return 0;
