@@ -1,6 +1,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <random>
 #include <string>
@@ -16,11 +17,14 @@
 #include "common/TimeTable.h"
 #include "common/ProgressLine.h"
 #include "common/RotationsCsv.h"
-#include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
+#include "localsearch/ExchangePlan.h"
+#include "localsearch/ExtensionOutput.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
+#include "localsearch/SearchBounds.h"
+#include "localsearch/SearchStop.h"
 #include "parallel/Ranks.h"
 #include "parallel/WorkerPool.h"
 
@@ -63,16 +67,17 @@ struct SearchResult {
   std::vector<int> balances;
   std::vector<int> rests;
   unsigned int iterationsPerEntry = 1;
+  bool timeLimitReached = false;
 };
 
 SearchResult ResultOf(const Search& search) {
   return {search.BestCounts(), search.BestMatching(), search.Balances(), search.Rests(),
-          search.IterationsPerEntry()};
+          search.IterationsPerEntry(), search.Stopped() == StopReason::TimeLimit};
 }
 
 SearchResult ResultOf(RestartOutcome outcome) {
-  return {outcome.best, std::move(outcome.matching), std::move(outcome.balances),
-          std::move(outcome.rests), outcome.iterationsPerEntry};
+  return {outcome.best,          std::move(outcome.matching), std::move(outcome.balances),
+          std::move(outcome.rests), outcome.iterationsPerEntry, outcome.timeLimitReached};
 }
 
 boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
@@ -103,12 +108,10 @@ struct BoundResult {
   bool optimal = false;
 };
 
-BoundResult BoundOf(const BGraph& graph, const TimeTable& table, const BGraph::Matching& start,
-                    const DecompositionCounts& best) {
-  const int openChains = graph.numberOfVertices / 2 - static_cast<int>(start.size());
-  const int cycles = best.chains - openChains;
+BoundResult BoundOf(const SearchBounds& bounds, const DecompositionCounts& best) {
+  const int cycles = best.chains - bounds.chains;
   BoundResult result;
-  result.bound = OpenBalancedChainsBound(graph, table, start) + cycles;
+  result.bound = bounds.balanced.value_or(best.chains - cycles) + cycles;
   result.optimal = best.balanced == result.bound;
   return result;
 }
@@ -213,11 +216,17 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     const int status = frame::CheckCommonOptions(vm, optionsText, kUsageLine);
     if (status >= 0) return status;
 
-    const bool restarting = vm.count("restarts") > 0;
-    if (restarting && settings.search != SearchKind::Exchange) {
+    const bool restartsGiven = vm.count("restarts") > 0;
+    if (restartsGiven && settings.search != SearchKind::Exchange) {
       std::cout << "--restarts needs --search exchange" << std::endl;
       return 1;
     }
+    const int extensionStatus = parvel::CheckExtensionValues(settings);
+    if (extensionStatus >= 0) return extensionStatus;
+    const bool extended = parvel::AnyGiven(vm, extensionOptions);
+    const bool restarting = settings.search == SearchKind::Exchange &&
+                            PlanUsesRestarts(vm.count("N") > 0, restartsGiven);
+    const FollowRule rule = settings.minTurn.Rule();
     if (ranks.Size() > 1 && !restarting) {
       // A single search: the leader runs alone.
       if (!ranks.IsLeader()) return 0;
@@ -237,65 +246,95 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     TimeTable table;
     table.LoadInstance(timetablePath);
     const memory::GraphCheck fit = memory::CheckGraph(
-        Poset::CountPairs(table.passages), table.passages.size(), settings.maxMemory.bytes);
+        Poset::CountPairs(table.passages, rule), table.passages.size(), settings.maxMemory.bytes);
     if (!fit.fits) {
       std::cout << fit.message << std::endl;
       return 1;
     }
     Poset poset;
-    poset.CreatePoset(table);
+    poset.CreatePoset(table, rule);
 
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
     const bool recording = recordPerformance != 0;
-    std::cout << "Running local search with sample size N=" << iterations << std::endl
-              << std::endl;
+    const ExchangePlan plan = PlanExchange(
+        vm.count("N") > 0 ? std::optional<unsigned int>(iterations) : std::nullopt,
+        restartsGiven ? std::optional<unsigned int>(settings.restarts.value) : std::nullopt,
+        RowsWithCells(graph));
+    parvel::PrintRunLine(settings.search, iterations, plan);
+    SearchStop ending = parvel::TimeLimitStop(settings, start);
     BGraph::Matching startMatching;
+    SearchBounds bounds;
+    DecompositionCounts initialCounts;
     SearchResult searched;
     RestartsRun restarts;
     if (restarting) {
       startMatching = graph.GetMaxMatching();
+      bounds = CombinatorialBounds(graph, table, startMatching);
       FinalResult initial;
       BGraph::Matching startCopy = startMatching;
       initial.decomposition = graph.GetDillworthDecompositionFromMatching(startCopy);
       Decomposition::GetNumberOfBalancedAndRest(table, initial.decomposition, initial.balanced,
                                                 initial.rest, tresholdRest);
+      initialCounts = {static_cast<int>(initial.decomposition.size()), initial.balanced,
+                       initial.rest};
       PrintCounts("initial", initial.balanced, initial.rest, tresholdRest);
+      if (extended) parvel::PrintRotations("initial", initialCounts.chains);
       std::cout << std::endl;
       parallel::WorkerPool workers(settings.threads.value);
       std::atomic<unsigned int> finished{0};
-      restarts.restarts = settings.restarts.value;
+      restarts.restarts = plan.restarts;
+      RestartPlan restartPlan;
+      restartPlan.seed = restartSeed;
+      restartPlan.rounds = plan.rounds;
+      restartPlan.threshold = tresholdRest;
+      restartPlan.recordPerformance = recording;
+      restartPlan.rule = rule;
+      restartPlan.bounds = &bounds;
+      restartPlan.hasDeadline = ending.hasDeadline;
+      restartPlan.deadline = ending.deadline;
       RestartOutcome winner;
       {
         ProgressLine progress(RestartsProgressText(finished, restarts.restarts),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
-        winner = RunSharedRestarts(ranks, {restartSeed, iterations, tresholdRest, recording},
-                                   restarts.restarts, graph, table, startMatching, workers, finished);
+        winner = RunSharedRestarts(ranks, restartPlan, restarts.restarts, graph, table,
+                                   startMatching, workers, finished);
       }
       if (!ranks.IsLeader()) return 0;
       restarts.best = winner.index;
       searched = ResultOf(std::move(winner));
     } else {
       const std::unique_ptr<Search> search =
-          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);
-      PrintCounts("initial", search->Initial().balanced, search->Initial().rest, tresholdRest);
+          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording, rule);
+      initialCounts = search->Initial();
+      PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
+      if (extended) parvel::PrintRotations("initial", initialCounts.chains);
       std::cout << std::endl;
+      const bool withBound = settings.bound || settings.search != SearchKind::Walk;
+      if (withBound) {
+        bounds = CombinatorialBounds(graph, table, search->StartMatching());
+        ending.bounds = &bounds;
+      }
+      search->SetStop(ending);
+      const unsigned int steps = settings.search == SearchKind::Exchange ? plan.rounds : iterations;
       {
-        ProgressLine progress(ProgressText(*search, settings.search, iterations));
-        search->Run(iterations);
+        ProgressLine progress(ProgressText(*search, settings.search, steps));
+        search->Run(steps);
       }
       startMatching = search->StartMatching();
       searched = ResultOf(*search);
     }
     PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
+    if (extended) parvel::PrintRotations("final", searched.best.chains);
     if (restarting)
       std::cout << "best of " << restarts.restarts << " restarts: restart " << restarts.best
                 << std::endl;
+    if (searched.timeLimitReached) parvel::PrintTimeLimitReached(settings.timeLimit.seconds);
     const bool withBound = settings.bound || settings.search != SearchKind::Walk;
     BoundResult bound;
     if (withBound) {
-      bound = BoundOf(graph, table, startMatching, searched.best);
+      bound = BoundOf(bounds, searched.best);
       PrintBound(bound);
     }
     const frame::Clock::time_point stop = frame::Clock::now();
@@ -307,6 +346,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     boost::property_tree::ptree report =
         BuildReport(result, tresholdRest, elapsed, searched, recording);
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
+    if (extended)
+      parvel::AddRunElements(report, settings, initialCounts, plan, searched.timeLimitReached);
     if (!settings.rotationsPath.empty()) {
       std::ostringstream rotations;
       WriteRotationsCsv(table, result.decomposition, rotations);
