@@ -1,5 +1,5 @@
 // exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] [--restarts R] [--weight W]
-//               [--start T0] [--end T1] [--aimed S] [--rest_aims S] [--by_head S]
+//               [--start T0] [--end T1] [--aimed S] [--rest_aims S]
 //               [--min_turn M]
 //
 // Runs the exchange search alone on a timetable file for each seed from A
@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
     std::cout << "usage: exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] "
                  "[--restarts R] "
                  "[--weight W] [--start T0] [--end T1] [--aimed S] [--rest_aims S] "
-                 "[--by_head S] [--min_turn M]\n";
+                 "[--min_turn M]\n";
     return 1;
   }
   const std::string path = argv[1];
@@ -83,8 +83,7 @@ int main(int argc, char* argv[]) {
     } else if (flag == "--rest_aims") {
       schedule.restAimShare = value;
 
-    } else if (flag == "--by_head") {
-      schedule.byHeadShare = value;
+
     } else if (flag == "--min_turn") {
       rule.minTurn = value;
     } else {

@@ -186,30 +186,25 @@ bool ChainExchange::ProposeAimed(std::uint64_t draw, Aim aim, Move& move) {
   auto pick = [](std::uint64_t bits, std::size_t size) {
     return static_cast<std::size_t>((bits * size) >> kBits);
   };
-  const bool forBalance = aim == Aim::Balance || aim == Aim::BalanceByHead;
-  const std::vector<std::uint32_t>& aims = forBalance ? unbalanced : unrested;
+  const std::vector<std::uint32_t>& aims = aim == Aim::Balance ? unbalanced : unrested;
   if (aims.empty()) return false;
   const std::uint32_t x = aims[pick(draw & kMask, aims.size())];
   const std::vector<std::uint32_t>& partners =
-      aim == Aim::Balance         ? endingAt[originAt[first[x]]]
-      : aim == Aim::BalanceByHead ? startingAt[destinationAt[last[x]]]
-      : aim == Aim::RestSameEnd   ? endingAt[destinationAt[last[x]]]
-                                  : startingAt[originAt[first[x]]];
+      aim == Aim::Balance       ? endingAt[originAt[first[x]]]
+      : aim == Aim::RestSameEnd ? endingAt[destinationAt[last[x]]]
+                                : startingAt[originAt[first[x]]];
   if (partners.empty()) return false;
   const std::uint32_t y = partners[pick((draw >> kBits) & kMask, partners.size())];
   if (y == x) return false;
-  // The moves hand the receiver a tail of the donor.
-  const std::uint32_t receiver = aim == Aim::BalanceByHead ? y : x;
-  const std::uint32_t donor = aim == Aim::BalanceByHead ? x : y;
 
   rowsOfX.clear();
-  for (std::uint32_t a = first[receiver];; a = succ[a]) {
+  for (std::uint32_t a = first[x];; a = succ[a]) {
     rowsOfX.push_back(a);
     if (succ[a] == kNone) break;
   }
   rowsOfY.clear();
-  for (std::uint32_t p = first[donor]; succ[p] != kNone; p = succ[p]) rowsOfY.push_back(p);
-  const std::uint32_t headOfY = first[donor];
+  for (std::uint32_t p = first[y]; succ[p] != kNone; p = succ[p]) rowsOfY.push_back(p);
+  const std::uint32_t headOfY = first[y];
   std::uint32_t column = kNone;
   const std::uint64_t choice = (draw >> (2 * kBits)) & kMask;
   if (rowsOfX.size() * (rowsOfY.size() + 1) <= kListAll) {

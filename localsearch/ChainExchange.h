@@ -66,11 +66,10 @@ class ChainExchange {
 
   enum class MoveKind : std::uint8_t { Swap, HandOverSuccessor, HandOverPredecessor };
   // What an aimed move is for: balancing an unbalanced chain X with a tail
-  // of a partner that ends where X starts, or by a swap of tails with a
-  // partner that starts where X ends (the partner's head then meets X's
-  // tail); or more rest for a chain X without enough, with a partner that
-  // ends where X ends or starts where X starts.
-  enum class Aim : std::uint8_t { Balance, BalanceByHead, RestSameEnd, RestSameStart };
+  // of a partner that ends where X starts; or more rest for a chain X
+  // without enough, with a partner that ends where X ends or starts where X
+  // starts.
+  enum class Aim : std::uint8_t { Balance, RestSameEnd, RestSameStart };
 
   // A move worked out against the current state; valid until the next Apply.
   struct Move {
@@ -106,8 +105,7 @@ class ChainExchange {
 
   // An aimed move; `draw` (60 random bits) picks the chains and the move.
   // Aimed at balance: it hands an unbalanced chain X a tail of a chain Y
-  // that ends where X starts, or hands a chain Y that starts where X ends
-  // a tail of X. Aimed at rest: it exchanges tails of a chain X without
+  // that ends where X starts. Aimed at rest: it exchanges tails of a chain X without
   // enough rest and a chain Y that ends where X ends or starts where X
   // starts (which keeps the number of balanced chains). False when the
   // chains drawn have no move between them.

@@ -41,7 +41,6 @@ ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64&
   aimedBelow = ByteBelow(schedule.aimedShare);
   restEndBelow = ByteBelow(restShare / 2);
   restStartBelow = ByteBelow(restShare);
-  byHeadBelow = static_cast<std::uint64_t>(std::lround(std::clamp(schedule.byHeadShare, 0.0, 1.0) * 16.0));
   Start(std::move(maximum), state.Counts());
 }
 
@@ -128,11 +127,9 @@ bool ExchangeSearch::Round(const Acceptance& acceptance) {
     const std::uint64_t top = draw >> 56;
     const std::uint64_t bits = Mix(draw);
     if (top < aimedBelow) {
-      const ChainExchange::Aim aim =
-          top < restEndBelow     ? ChainExchange::Aim::RestSameEnd
-          : top < restStartBelow ? ChainExchange::Aim::RestSameStart
-          : (bits >> 60) < byHeadBelow ? ChainExchange::Aim::BalanceByHead
-                                 : ChainExchange::Aim::Balance;
+      const ChainExchange::Aim aim = top < restEndBelow     ? ChainExchange::Aim::RestSameEnd
+                                     : top < restStartBelow ? ChainExchange::Aim::RestSameStart
+                                                            : ChainExchange::Aim::Balance;
       if (!state.ProposeAimed(bits, aim, move)) continue;
     } else {
       const std::uint32_t row = rows[((bits & 0xFFFFFFFFu) * proposals) >> 32];

@@ -53,7 +53,6 @@ struct AnnealingSchedule {
   double endTemperature = 0.01;
   double aimedShare = 0.5;
   double restAimShare = 0.5;
-  double byHeadShare = 0.5;  // of the proposals aimed at balance
 };
 
 class ExchangeSearch : public Search {
@@ -97,7 +96,6 @@ class ExchangeSearch : public Search {
   std::uint64_t aimedBelow = 0;
   std::uint64_t restEndBelow = 0;
   std::uint64_t restStartBelow = 0;
-  std::uint64_t byHeadBelow = 0;  // of the top four bits of a mixed draw
 
   // Acceptance thresholds of one round, as engine outputs: a move with
   // changes (db, dr) is taken when a draw falls below threshold[db+2][dr+2]

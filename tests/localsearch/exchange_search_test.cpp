@@ -62,7 +62,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
       const std::uint64_t draw = draws();
       bool proposed = false;
       if (k % 2 == 0) {
-        const auto aim = static_cast<ChainExchange::Aim>((k / 2) % 4);
+        const auto aim = static_cast<ChainExchange::Aim>((k / 2) % 3);
         proposed = state.ProposeAimed(draw, aim, move);
       } else {
         const auto& rows = state.ActiveRows();
