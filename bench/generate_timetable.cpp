@@ -1,8 +1,11 @@
 // generate_timetable <passages> <seed> [<file>] [--terminals K] [--overnight P] [--round_trips R]
+//                    [--profile P] [--window FROM-TO]
 // Writes a generated day timetable as CSV to <file>, or to standard output.
-// With --terminals, the day has K terminals; --overnight makes P percent of
-// the flights overnight (default 4); --round_trips makes R of them round
-// trips spread over the terminals (see TimetableGenerator.h).
+// With --terminals, the generic day has K terminals; --overnight makes P
+// percent of its flights overnight (default 4); --round_trips makes R of them
+// round trips spread over the terminals (see TimetableGenerator.h).
+// --profile airline or rail gives the days of DayProfiles.h; --window keeps
+// the passages departing from FROM up to TO hours (for example 15-20).
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,13 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/DayProfiles.h"
 #include "bench/TimetableGenerator.h"
 
 namespace {
 
 const char* const kUsage =
     "Usage: generate_timetable <passages> <seed> [<file>] [--terminals K] [--overnight P] "
-    "[--round_trips R]";
+    "[--round_trips R] [--profile generic|airline|rail] [--window FROM-TO]";
 
 // Whole decimal number in [minimum, maximum]; false for anything else.
 bool ParseCount(const std::string& text, unsigned long long minimum, unsigned long long maximum,
@@ -41,9 +45,28 @@ int main(int argc, char* argv[]) {
   Option options[] = {{"--terminals", 2, 4294967295ULL, 0, false},
                       {"--overnight", 0, 80, 4, false},
                       {"--round_trips", 0, 10000000ULL, 0, false}};
+  bench::DayProfile profile = bench::DayProfile::Generic;
+  bench::DepartureWindow window;
   std::vector<std::string> positional;
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
+    if (arg == "--profile" || arg == "--window") {
+      if (k + 1 == argc) {
+        std::cout << kUsage << std::endl;
+        return 1;
+      }
+      const std::string value = argv[++k];
+      if (arg == "--profile" && !bench::ParseDayProfile(value, profile)) {
+        std::cout << "profile must be generic, airline or rail: " << value << std::endl;
+        return 1;
+      }
+      if (arg == "--window" && !bench::ParseDepartureWindow(value, window)) {
+        std::cout << "window must be FROM-TO in hours from 0 to 24, such as 15-20: " << value
+                  << std::endl;
+        return 1;
+      }
+      continue;
+    }
     Option* option = nullptr;
     for (Option& candidate : options)
       if (arg == candidate.name) option = &candidate;
@@ -75,10 +98,17 @@ int main(int argc, char* argv[]) {
     std::cout << "seed must be a non-negative whole number: " << positional[1] << std::endl;
     return 1;
   }
+  if (profile != bench::DayProfile::Generic &&
+      (options[0].given || options[1].given || options[2].given)) {
+    std::cout << "--terminals, --overnight and --round_trips shape the generic profile only"
+              << std::endl;
+    return 1;
+  }
   bench::DayMix mix;
   mix.overnightPercent = static_cast<int>(options[1].value);
   if (options[2].given) mix.roundTrips = static_cast<long>(options[2].value);
-  const auto generated = bench::GeneratePassages(passages, seed, options[0].value, mix);
+  const auto generated =
+      bench::GenerateProfileDay(profile, passages, seed, window, options[0].value, mix);
   if (positional.size() == 3) {
     if (!bench::WriteTimetableFile(generated, positional[2])) {
       std::cout << "cannot write " << positional[2] << std::endl;

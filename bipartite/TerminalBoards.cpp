@@ -31,21 +31,21 @@ bool SweepsBefore(const Column& a, const Column& b) {
   return a.roundTrip && a.arrival > b.arrival;
 }
 
-BoardInput InputOf(const TerminalGroup& group, const std::vector<Passage>& passages) {
+BoardInput InputOf(const TerminalGroup& group, const std::vector<Passage>& passages,
+                   const FollowRule& rule) {
   BoardInput input;
   input.rows = group.arriving.size();
   for (std::uint32_t p : group.arriving)
     if (!std::isnan(passages[p].arrival)) input.arrivals.push_back(passages[p].arrival);
   for (std::uint32_t p : group.departing) {
     const Passage& passage = passages[p];
-    const bool roundTrip =
-        passage.origin == passage.destination && passage.arrival <= passage.departure;
+    const bool roundTrip = rule.CanFollow(passage, passage);
     input.columns.push_back(Column{passage.departure, roundTrip, passage.arrival});
   }
   return input;
 }
 
-TerminalBoard MakeBoard(std::uint32_t terminal, BoardInput& input) {
+TerminalBoard MakeBoard(std::uint32_t terminal, BoardInput& input, const FollowRule& rule) {
   std::sort(input.arrivals.begin(), input.arrivals.end());
   std::sort(input.columns.begin(), input.columns.end(), SweepsBefore);
 
@@ -61,14 +61,17 @@ TerminalBoard MakeBoard(std::uint32_t terminal, BoardInput& input) {
       continue;
     }
     departures.push_back(column.departure);
-    const auto seen =
-        std::upper_bound(input.arrivals.begin(), input.arrivals.end(), column.departure);
+    // Ready times grow with the arrivals, so the rows seen are a prefix.
+    const auto seen = std::upper_bound(
+        input.arrivals.begin(), input.arrivals.end(), column.departure,
+        [&rule](double departure, double arrival) { return departure < rule.ReadyAt(arrival); });
     board.heights.push_back(static_cast<std::size_t>(seen - input.arrivals.begin()));
   }
   for (std::size_t j = 0; j < input.columns.size(); ++j) {
     const Column& column = input.columns[j];
     if (!column.roundTrip) continue;
-    const auto first = std::lower_bound(departures.begin(), departures.end(), column.arrival);
+    const auto first =
+        std::lower_bound(departures.begin(), departures.end(), rule.ReadyAt(column.arrival));
     board.roundTrips.push_back(
         RoundTrip{nanColumns + static_cast<std::size_t>(first - departures.begin()), j});
   }
@@ -100,13 +103,14 @@ std::size_t TerminalBoard::MaxPendingAtOnce() const {
   return static_cast<std::size_t>(most);
 }
 
-std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages) {
+std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages,
+                                               const FollowRule& rule) {
   const std::vector<TerminalGroup> groups = GroupByTerminal(passages);
   std::vector<TerminalBoard> boards;
   boards.reserve(groups.size());
   for (const TerminalGroup& group : groups) {
-    BoardInput input = InputOf(group, passages);
-    boards.push_back(MakeBoard(group.terminal, input));
+    BoardInput input = InputOf(group, passages, rule);
+    boards.push_back(MakeBoard(group.terminal, input, rule));
   }
   return boards;
 }

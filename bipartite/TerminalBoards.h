@@ -2,16 +2,18 @@
 
 // The split bipartite graph of a timetable falls apart into one board per
 // terminal t: its rows are the passages arriving at t, its columns the
-// passages leaving t, and cell (a, b) is an edge when b departs no earlier
-// than a arrives (a != b). Columns sorted by departure see growing prefixes
+// passages leaving t, and cell (a, b) is an edge when b can follow a by the
+// follow rule (a != b): b departs no earlier than a is ready, a's arrival
+// plus the minimum turn. Columns sorted by departure see growing prefixes
 // of the rows sorted by arrival, so a board is a Ferrers board, less the
 // cells of passages that leave and reach the same terminal ("round trips"
-// whose arrival is not after their departure would otherwise follow
+// that are ready again no later than their departure would otherwise follow
 // themselves).
 
 #include <cstdint>
 #include <vector>
 
+#include "common/FollowRule.h"
 #include "common/Passage.h"
 
 // A round trip whose own cell is left out of the board. Its row is
@@ -44,6 +46,8 @@ struct TerminalBoard {
 // One board per terminal that some passage leaves or reaches, in ascending
 // terminal order. Times that are not a number compare false: a passage
 // arriving at NaN is available to no column, one departing at NaN sees no
-// row. At equal times a row is available to the column.
-std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages);
+// row. At equal times (ready time and departure) a row is available to the
+// column.
+std::vector<TerminalBoard> BuildTerminalBoards(const std::vector<Passage>& passages,
+                                               const FollowRule& rule = {});
 

@@ -8,7 +8,7 @@
 #include "common/TerminalIndex.h"
 
 bool CanFollow(const Passage& before, const Passage& after) {
-  return after.origin == before.destination && after.departure >= before.arrival;
+  return FollowRule{}.CanFollow(before, after);
 }
 
 namespace {
@@ -29,8 +29,9 @@ struct Sweep {
   std::vector<std::vector<Timed>> departures;
   std::vector<std::uint32_t> originGroup;
   std::vector<std::uint32_t> destinationGroup;
+  FollowRule rule;
 
-  explicit Sweep(const std::vector<Passage>& passages) {
+  Sweep(const std::vector<Passage>& passages, const FollowRule& rule) : rule(rule) {
     const std::vector<TerminalGroup> groups = GroupByTerminal(passages);
     arrivals.resize(groups.size());
     departures.resize(groups.size());
@@ -52,25 +53,26 @@ struct Sweep {
     }
   }
 
-  // Passages that `passage` can follow: arrived at its origin no later than
-  // it leaves (a prefix of the arrivals).
+  // Passages that `passage` can follow: arrived at its origin early enough
+  // for it to leave (a prefix of the arrivals, the rule's ready time being
+  // monotone in the arrival).
   std::pair<const Timed*, const Timed*> Before(const Passage& passage, std::uint32_t p) const {
     const std::vector<Timed>& list = arrivals[originGroup[p]];
     if (std::isnan(passage.departure)) return {list.data(), list.data()};
     const auto end = std::upper_bound(
         list.begin(), list.end(), passage.departure,
-        [](double time, const Timed& entry) { return time < entry.time; });
+        [this](double time, const Timed& entry) { return time < rule.ReadyAt(entry.time); });
     return {list.data(), list.data() + (end - list.begin())};
   }
 
   // Passages that can follow `passage`: leave its destination no earlier than
-  // it arrives (a suffix of the departures).
+  // it is ready to leave again (a suffix of the departures).
   std::pair<const Timed*, const Timed*> After(const Passage& passage, std::uint32_t p) const {
     const std::vector<Timed>& list = departures[destinationGroup[p]];
     const Timed* end = list.data() + list.size();
     if (std::isnan(passage.arrival)) return {end, end};
     const auto begin = std::lower_bound(
-        list.begin(), list.end(), passage.arrival,
+        list.begin(), list.end(), rule.ReadyAt(passage.arrival),
         [](const Timed& entry, double time) { return entry.time < time; });
     return {list.data() + (begin - list.begin()), end};
   }
@@ -78,10 +80,12 @@ struct Sweep {
 
 }  // namespace
 
-void Poset::CreatePoset(TimeTable& table) {
+void Poset::CreatePoset(TimeTable& table) { CreatePoset(table, FollowRule{}); }
+
+void Poset::CreatePoset(TimeTable& table, const FollowRule& rule) {
   const std::vector<Passage>& passages = table.passages;
   const std::uint32_t n = static_cast<std::uint32_t>(passages.size());
-  const Sweep sweep(passages);
+  const Sweep sweep(passages, rule);
 
   // The larger positions are split into a lower and an upper half, walked
   // by two threads on large days. A bucket takes the pairs of the lower
@@ -142,25 +146,27 @@ void Poset::CreatePoset(TimeTable& table) {
   });
 }
 
-void Poset::CreatePosetByPairTest(TimeTable& table) {
+void Poset::CreatePosetByPairTest(TimeTable& table, const FollowRule& rule) {
   const std::vector<Passage>& passages = table.passages;
   const std::size_t n = passages.size();
   for (std::size_t i = 0; i + 1 < n; ++i) {
     for (std::size_t j = i + 1; j < n; ++j) {
-      if (CanFollow(passages[i], passages[j])) pairs.emplace_back(passages[i].id, passages[j].id);
-      if (CanFollow(passages[j], passages[i])) pairs.emplace_back(passages[j].id, passages[i].id);
+      if (rule.CanFollow(passages[i], passages[j]))
+        pairs.emplace_back(passages[i].id, passages[j].id);
+      if (rule.CanFollow(passages[j], passages[i]))
+        pairs.emplace_back(passages[j].id, passages[i].id);
     }
   }
 }
 
-std::uint64_t Poset::CountPairs(const std::vector<Passage>& passages) {
-  const Sweep sweep(passages);
+std::uint64_t Poset::CountPairs(const std::vector<Passage>& passages, const FollowRule& rule) {
+  const Sweep sweep(passages, rule);
   std::uint64_t count = 0;
   for (std::uint32_t q = 0; q < passages.size(); ++q) {
     const auto before = sweep.Before(passages[q], q);
     count += static_cast<std::uint64_t>(before.second - before.first);
     // A round trip that arrives no later than it leaves is in its own prefix.
-    if (CanFollow(passages[q], passages[q])) --count;
+    if (rule.CanFollow(passages[q], passages[q])) --count;
   }
   return count;
 }

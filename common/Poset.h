@@ -1,7 +1,10 @@
 #pragma once
 
 // Direct-connection relation between passages: (a, b) means b can be flown
-// right after a (b leaves where a arrives, no earlier than a arrives).
+// right after a (b leaves where a arrives, no earlier than a arrives, or,
+// with a minimum turnaround time, no earlier than that long after: see
+// FollowRule.h; every function here takes the rule, the plain one by
+// default).
 //
 // Pair order: by the smaller position p of the two passages, then by the
 // larger position q; for one p and q, (p, q) comes before (q, p). This is
@@ -22,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/FollowRule.h"
 #include "common/TimeTable.h"
 
 class Poset {
@@ -29,13 +33,16 @@ class Poset {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> pairs;
 
   void CreatePoset(TimeTable& table);
+  void CreatePoset(TimeTable& table, const FollowRule& rule);
   // The same pairs by testing every pair of positions: O(n^2).
-  void CreatePosetByPairTest(TimeTable& table);
+  void CreatePosetByPairTest(TimeTable& table, const FollowRule& rule = {});
   void Print() const;
 
   // Number of pairs `CreatePoset` would make, in O(n log n) without making
   // them.
-  static std::uint64_t CountPairs(const std::vector<Passage>& passages);
+  static std::uint64_t CountPairs(const std::vector<Passage>& passages,
+                                  const FollowRule& rule = {});
 };
 
+// The plain rule (no minimum turnaround time).
 bool CanFollow(const Passage& before, const Passage& after);

@@ -67,10 +67,11 @@ int RunStart::Load(const std::string& path, bool strict, memory::Plan& plan, Tim
   return -1;
 }
 
-memory::GraphCheck RunStart::PlanGraph(const TimeTable& table, memory::Plan& plan) {
+memory::GraphCheck RunStart::PlanGraph(const TimeTable& table, const FollowRule& rule,
+                                       memory::Plan& plan) {
   memory::SetActivity("counting the precedence pairs");
   memory::GraphCheck fit =
-      memory::CheckGraph(Poset::CountPairs(table.passages), table.passages.size(), plan.Room());
+      memory::CheckGraph(Poset::CountPairs(table.passages, rule), table.passages.size(), plan.Room());
   if (fit.fits) {
     plan.Add("the precedence graph (" + std::to_string(fit.pairs) + " pairs)", fit.bytes);
   } else {

@@ -18,6 +18,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/FollowRule.h"
 #include "common/MemoryLimit.h"
 #include "common/MemoryPlan.h"
 #include "common/OutputFiles.h"
@@ -54,7 +55,8 @@ class RunStart {
   static int Load(const std::string& path, bool strict, memory::Plan& plan, TimeTable& table);
 
   // The precedence graph's check: when it fits, its need joins `plan`.
-  static memory::GraphCheck PlanGraph(const TimeTable& table, memory::Plan& plan);
+  static memory::GraphCheck PlanGraph(const TimeTable& table, const FollowRule& rule,
+                                      memory::Plan& plan);
 
  private:
   const boost::program_options::options_description& own_;

@@ -16,9 +16,8 @@ const char* const kFieldNames[kFieldsPerPassage] = {"passage number", "origin", 
                                                      "departure", "arrival"};
 constexpr std::size_t kQuotedFieldLength = 80;
 
-// A field as it is quoted in a message: control bytes as \xNN, and a long
-// field cut after kQuotedFieldLength bytes, so that hostile input still
-// gives one readable line.
+}  // namespace
+
 std::string Quoted(const std::string& text) {
   static const char kHex[] = "0123456789abcdef";
   std::string quoted;
@@ -36,6 +35,8 @@ std::string Quoted(const std::string& text) {
   if (shown < text.size()) quoted += "...";
   return quoted;
 }
+
+namespace {
 
 // The message of a malformed line, as printed.
 std::string LineError(const std::string& fileName, std::size_t lineNumber,

@@ -11,6 +11,11 @@
 #include "common/LoadWarnings.h"
 #include "common/Passage.h"
 
+// A field as it is quoted in a message: control bytes as \xNN, and a long
+// field cut after 80 bytes, so that hostile input still gives one readable
+// line.
+std::string Quoted(const std::string& text);
+
 // The passages of one timetable file, in file order, with the map from
 // passage number to position.
 //

@@ -272,14 +272,14 @@ BoardCount CountBoardMaximumMatchings(const TerminalBoard& board) {
   return result;
 }
 
-ExactCount CountMinimumDecompositions(const TimeTable& table) {
+ExactCount CountMinimumDecompositions(const TimeTable& table, const FollowRule& rule) {
   ExactCount result;
   if (HasDuplicateNumbers(table.passages)) {
     result.reason = "duplicate passage numbers";
     return result;
   }
   std::vector<mpz_class> counts;
-  for (const TerminalBoard& board : BuildTerminalBoards(table.passages)) {
+  for (const TerminalBoard& board : BuildTerminalBoards(table.passages, rule)) {
     BoardCount boardCount = CountBoardMaximumMatchings(board);
     if (!boardCount.available) {
       result.reason = std::move(boardCount.reason);

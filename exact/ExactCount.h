@@ -29,6 +29,7 @@
 #include <gmpxx.h>
 
 #include "bipartite/TerminalBoards.h"
+#include "common/FollowRule.h"
 #include "common/TimeTable.h"
 
 namespace exact {
@@ -56,8 +57,8 @@ struct ExactCount {
 // Count for the timetable's passages. Not available when two passages share
 // a number (the split graph then has parallel edges and passages without
 // edges, which the boards do not describe) or when a board has too many
-// pending round trips.
-ExactCount CountMinimumDecompositions(const TimeTable& table);
+// pending round trips. The boards follow `rule`.
+ExactCount CountMinimumDecompositions(const TimeTable& table, const FollowRule& rule = {});
 
 // Decimal logarithm of a positive integer of any size.
 double Log10(const mpz_class& value);

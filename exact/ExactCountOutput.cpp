@@ -49,8 +49,8 @@ std::string ExponentNotation(const std::string& digits) {
 
 }  // namespace
 
-ExactCount ComputeExactCount(TimeTable& table, BGraph& graph) {
-  ExactCount result = CountMinimumDecompositions(table);
+ExactCount ComputeExactCount(TimeTable& table, BGraph& graph, const FollowRule& rule) {
+  ExactCount result = CountMinimumDecompositions(table, rule);
   if (result.available && graph.EdgeCount() != result.cells) {
     result = ExactCount();
     result.reason = "the graph's edges are not those of the timetable";

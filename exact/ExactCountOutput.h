@@ -19,7 +19,8 @@ namespace exact {
 // Count for the run. Not available when the timetable cannot be counted
 // this way (see CountMinimumDecompositions) or when the graph does not hold
 // exactly the boards' cells as edges.
-ExactCount ComputeExactCount(TimeTable& table, BGraph& graph);
+// The graph must have been built with the same follow rule.
+ExactCount ComputeExactCount(TimeTable& table, BGraph& graph, const FollowRule& rule = {});
 
 // Every digit up to 20 digits; beyond, 6 significant digits in exponent
 // notation ("7.18661e+512"), rounded like the stream rounds a double.

@@ -7,10 +7,12 @@
 #include "localsearch/Decomposition.h"
 
 ChainExchange::ChainExchange(const BGraph& graph, const TimeTable& table,
-                             const BGraph::Matching& start, double threshold)
+                             const BGraph::Matching& start, double threshold,
+                             const FollowRule& rule)
     : n(static_cast<std::uint32_t>(graph.numberOfVertices / 2)),
       threshold(threshold),
-      passageAt(CountedPassages(graph, table)) {
+      passageAt(CountedPassages(graph, table)),
+      rule(rule) {
   BuildTerminals();
   BuildCells(graph);
   cellsFollowTimes = CellsFollowTimes(table);
@@ -30,6 +32,7 @@ void ChainExchange::Reset(const BGraph::Matching& matching) {
   last.clear();
   kind.clear();
   for (std::vector<std::uint32_t>& bucket : endingAt) bucket.clear();
+  for (std::vector<std::uint32_t>& bucket : startingAt) bucket.clear();
   unbalanced.clear();
   unrested.clear();
   counts = DecompositionCounts();
@@ -56,6 +59,7 @@ void ChainExchange::BuildTerminals() {
     destinationAt.push_back(dense(passage.destination));
   }
   endingAt.resize(terminals.size());
+  startingAt.resize(terminals.size());
 }
 
 void ChainExchange::BuildCells(const BGraph& graph) {
@@ -115,6 +119,7 @@ void ChainExchange::BuildChains() {
     counts.rest += Rested(head, tail);
   }
   placeInEnding.assign(first.size(), kNone);
+  placeInStarting.assign(first.size(), kNone);
   placeInUnbalanced.assign(first.size(), kNone);
   placeInUnrested.assign(first.size(), kNone);
   for (std::uint32_t id = 0; id < first.size(); ++id) File(id);
@@ -122,9 +127,12 @@ void ChainExchange::BuildChains() {
 
 void ChainExchange::File(std::uint32_t id) {
   if (kind[id] != kOpen) return;
-  std::vector<std::uint32_t>& bucket = endingAt[destinationAt[last[id]]];
-  placeInEnding[id] = static_cast<std::uint32_t>(bucket.size());
-  bucket.push_back(id);
+  std::vector<std::uint32_t>& ending = endingAt[destinationAt[last[id]]];
+  placeInEnding[id] = static_cast<std::uint32_t>(ending.size());
+  ending.push_back(id);
+  std::vector<std::uint32_t>& starting = startingAt[originAt[first[id]]];
+  placeInStarting[id] = static_cast<std::uint32_t>(starting.size());
+  starting.push_back(id);
   if (!BalancedOf(id)) {
     placeInUnbalanced[id] = static_cast<std::uint32_t>(unbalanced.size());
     unbalanced.push_back(id);
@@ -145,69 +153,109 @@ void ChainExchange::Unfile(std::uint32_t id) {
     list.pop_back();
     place[id] = kNone;
   };
-  if (placeInEnding[id] != kNone)
-    remove(endingAt[destinationAt[last[id]]], placeInEnding, id);
+  if (placeInEnding[id] != kNone) remove(endingAt[destinationAt[last[id]]], placeInEnding, id);
+  if (placeInStarting[id] != kNone)
+    remove(startingAt[originAt[first[id]]], placeInStarting, id);
   remove(unbalanced, placeInUnbalanced, id);
   remove(unrested, placeInUnrested, id);
 }
 
-bool ChainExchange::ProposeAimed(std::uint64_t draw, Move& move) {
+bool ChainExchange::TailMove(std::uint32_t a, std::uint32_t other, std::uint32_t headOfY,
+                             std::uint32_t& column) const {
+  if (other == kNone) {
+    // X keeps its head up to `a` and takes all of Y; X's old tail starts anew.
+    if (succ[a] == kNone || originAt[headOfY] != destinationAt[a] || !HasCell(a, headOfY))
+      return false;
+    column = headOfY;
+    return true;
+  }
+  // Both pass one terminal: X goes on with Y's tail (Propose checks the
+  // other cell of a swap).
+  if (destinationAt[other] != destinationAt[a] || !HasCell(a, succ[other])) return false;
+  column = succ[other];
+  return true;
+}
+
+bool ChainExchange::ProposeAimed(std::uint64_t draw, Aim aim, Move& move) {
   constexpr int kBits = 20;
   constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+  // Up to this many (row of X, row of Y) pairs every move is listed;
+  // beyond, a few pairs are drawn.
+  constexpr std::size_t kListAll = 256;
+  constexpr int kSampledPairs = 8;
   auto pick = [](std::uint64_t bits, std::size_t size) {
     return static_cast<std::size_t>((bits * size) >> kBits);
   };
-  const bool forRest = (draw >> (3 * kBits)) & 1;
-  const std::vector<std::uint32_t>& aims = forRest ? unrested : unbalanced;
+  const std::vector<std::uint32_t>& aims = aim == Aim::Balance ? unbalanced : unrested;
   if (aims.empty()) return false;
   const std::uint32_t x = aims[pick(draw & kMask, aims.size())];
-  const std::vector<std::uint32_t>& ending =
-      endingAt[forRest ? destinationAt[last[x]] : originAt[first[x]]];
-  if (ending.empty()) return false;
-  const std::uint32_t y = ending[pick((draw >> kBits) & kMask, ending.size())];
+  const std::vector<std::uint32_t>& partners =
+      aim == Aim::Balance       ? endingAt[originAt[first[x]]]
+      : aim == Aim::RestSameEnd ? endingAt[destinationAt[last[x]]]
+                                : startingAt[originAt[first[x]]];
+  if (partners.empty()) return false;
+  const std::uint32_t y = partners[pick((draw >> kBits) & kMask, partners.size())];
   if (y == x) return false;
 
-  // The rows of Y that have a successor, and Y's first column.
-  scratchRows.clear();
-  for (std::uint32_t p = first[y]; succ[p] != kNone; p = succ[p]) scratchRows.push_back(p);
-  const std::uint32_t headOfY = first[y];
-  // Moves that give X a tail of Y: a swap where both pass one terminal, X
-  // taking Y whole after one of its rows, or X's end taking Y's tail.
-  candidates.clear();
+  rowsOfX.clear();
   for (std::uint32_t a = first[x];; a = succ[a]) {
-    const std::uint32_t terminal = destinationAt[a];
-    for (std::uint32_t other : scratchRows) {
-      if (destinationAt[other] != terminal) continue;
-      if (HasCell(a, succ[other])) {
+    rowsOfX.push_back(a);
+    if (succ[a] == kNone) break;
+  }
+  rowsOfY.clear();
+  for (std::uint32_t p = first[y]; succ[p] != kNone; p = succ[p]) rowsOfY.push_back(p);
+  const std::uint32_t headOfY = first[y];
+  std::uint32_t column = kNone;
+  const std::uint64_t choice = (draw >> (2 * kBits)) & kMask;
+  if (rowsOfX.size() * (rowsOfY.size() + 1) <= kListAll) {
+    candidates.clear();
+    for (std::uint32_t a : rowsOfX) {
+      for (std::uint32_t other : rowsOfY) {
+        if (!TailMove(a, other, headOfY, column)) continue;
         candidates.push_back(a);
-        candidates.push_back(succ[other]);
+        candidates.push_back(column);
+      }
+      if (TailMove(a, kNone, headOfY, column)) {
+        candidates.push_back(a);
+        candidates.push_back(column);
       }
     }
-    if (succ[a] == kNone) break;
-    if (originAt[headOfY] == terminal && HasCell(a, headOfY)) {
-      candidates.push_back(a);
-      candidates.push_back(headOfY);
-    }
+    if (candidates.empty()) return false;
+    const std::size_t chosen = 2 * pick(choice, candidates.size() / 2);
+    return Propose(candidates[chosen], candidates[chosen + 1], move);
   }
-  if (candidates.empty()) return false;
-  const std::size_t chosen = 2 * pick((draw >> (2 * kBits)) & kMask, candidates.size() / 2);
-  return Propose(candidates[chosen], candidates[chosen + 1], move);
+  // Long chains: draw pairs from bits of their own, mixed from the draw.
+  std::uint64_t state = draw;
+  auto next = [&state]() {
+    std::uint64_t z = (state += 0x9e3779b97f4a7c15ULL);
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  };
+  for (int k = 0; k < kSampledPairs; ++k) {
+    const std::uint32_t a = rowsOfX[next() % rowsOfX.size()];
+    const std::size_t at = next() % (rowsOfY.size() + 1);
+    const std::uint32_t other = at == rowsOfY.size() ? kNone : rowsOfY[at];
+    if (TailMove(a, other, headOfY, column) && Propose(a, column, move)) return true;
+  }
+  return false;
 }
 
 bool ChainExchange::CellsFollowTimes(const TimeTable& table) const {
   if (table.positionById.size() != n || table.passages.size() != n) return false;
   for (std::uint32_t row = 0; row < n; ++row) {
     for (std::uint32_t k = rowStart[row]; k < rowStart[row + 1]; ++k)
-      if (!CanFollow(passageAt[row], passageAt[columns[k]])) return false;
+      if (!rule.CanFollow(passageAt[row], passageAt[columns[k]])) return false;
   }
   // Every cell follows; the boards count the pairs that do.
   std::uint64_t following = 0;
-  for (const TerminalBoard& board : BuildTerminalBoards(table.passages)) following += board.Cells();
+  for (const TerminalBoard& board : BuildTerminalBoards(table.passages, rule))
+    following += board.Cells();
   return following == columns.size();
 }
 
 bool ChainExchange::HasCell(std::uint32_t row, std::uint32_t column) const {
-  if (cellsFollowTimes) return row != column && CanFollow(passageAt[row], passageAt[column]);
+  if (cellsFollowTimes) return row != column && rule.CanFollow(passageAt[row], passageAt[column]);
   return std::binary_search(columns.begin() + rowStart[row], columns.begin() + rowStart[row + 1],
                             column);
 }

@@ -27,8 +27,10 @@
 // tail it needs ends at one terminal among hundreds. `ProposeAimed`
 // therefore takes an unbalanced chain X and a chain Y that ends where X
 // starts, and picks one of the moves between them that hands X a tail of Y
-// (chains are kept in buckets by the terminal they end at); or, for rest,
-// a chain X without enough rest and a chain Y ending where X ends.
+// (chains are kept in buckets by the terminal they end at and the one they
+// start from); or, for rest, a chain X without enough rest and a chain Y
+// that ends where X ends or starts where X starts: exchanging tails between
+// them keeps the number of balanced chains, so only the rest changes.
 //
 // Overnight passages let a matching close a chain on itself (a cycle): its
 // decomposition lists the cycle as one chain cut at its smallest position,
@@ -41,14 +43,19 @@
 // one when two passages share a number). Moves use the graph's own cells,
 // so they stay valid on any split graph, parallel edges included.
 //
+// Cells are those of the graph; on a timetable's own graph (built with the
+// same follow rule) a cell is tested by the rule instead of a search.
+//
 // Cost: O(n + E) memory (the rows' sorted neighbour lists). Propose is O(1)
-// on a timetable's own graph (O(log degree) on others); ProposeBalancing is
-// O(|X| * |Y|); Apply is linear in the pieces relabelled.
+// on a timetable's own graph (O(log degree) on others); ProposeAimed is
+// O(|X| + |Y|) (it lists every move between X and Y when there are few,
+// and samples some otherwise); Apply is linear in the pieces relabelled.
 
 #include <cstdint>
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "common/FollowRule.h"
 #include "common/Passage.h"
 #include "common/TimeTable.h"
 #include "localsearch/Search.h"
@@ -58,6 +65,11 @@ class ChainExchange {
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
   enum class MoveKind : std::uint8_t { Swap, HandOverSuccessor, HandOverPredecessor };
+  // What an aimed move is for: balancing an unbalanced chain X with a tail
+  // of a partner that ends where X starts; or more rest for a chain X
+  // without enough, with a partner that ends where X ends or starts where X
+  // starts.
+  enum class Aim : std::uint8_t { Balance, RestSameEnd, RestSameStart };
 
   // A move worked out against the current state; valid until the next Apply.
   struct Move {
@@ -74,9 +86,10 @@ class ChainExchange {
     bool recount = false;
   };
 
-  // `start` must be a maximum matching of `graph`, pairs (left, right).
+  // `start` must be a maximum matching of `graph`, pairs (left, right);
+  // `rule` the one the graph was built with.
   ChainExchange(const BGraph& graph, const TimeTable& table, const BGraph::Matching& start,
-                double threshold);
+                double threshold, const FollowRule& rule = {});
 
   // Rows (left positions) that have at least one cell.
   const std::vector<std::uint32_t>& ActiveRows() const { return activeRows; }
@@ -90,13 +103,13 @@ class ChainExchange {
   // or the swap's second cell is missing.
   bool Propose(std::uint32_t row, std::uint32_t column, Move& move) const;
 
-  // An aimed move; `draw` (64 random bits) picks its aim, the chains and
-  // the move. Aimed at balance: it hands an unbalanced chain X a tail of a
-  // chain Y that ends where X starts. Aimed at rest: it hands a chain X
-  // without enough rest a tail of a chain Y that ends where X ends (which
-  // keeps both chains' balance). False when the chains drawn have no move
-  // between them.
-  bool ProposeAimed(std::uint64_t draw, Move& move);
+  // An aimed move; `draw` (60 random bits) picks the chains and the move.
+  // Aimed at balance: it hands an unbalanced chain X a tail of a chain Y
+  // that ends where X starts. Aimed at rest: it exchanges tails of a chain X without
+  // enough rest and a chain Y that ends where X ends or starts where X
+  // starts (which keeps the number of balanced chains). False when the
+  // chains drawn have no move between them.
+  bool ProposeAimed(std::uint64_t draw, Aim aim, Move& move);
 
   void Apply(const Move& move);
 
@@ -121,9 +134,10 @@ class ChainExchange {
   std::vector<std::uint32_t> columns;
   std::vector<std::uint32_t> activeRows;
   // True when the cells are exactly the pairs that can follow each other by
-  // terminal and time (distinct passage numbers): a cell is then tested by
-  // comparing two times instead of searching a row.
+  // the rule (distinct passage numbers): a cell is then tested by comparing
+  // two times instead of searching a row.
   bool cellsFollowTimes = false;
+  FollowRule rule;
 
   std::vector<std::uint32_t> succ;  // row -> matched column
   std::vector<std::uint32_t> pred;  // column -> matched row
@@ -133,16 +147,20 @@ class ChainExchange {
   std::vector<std::uint8_t> kind;    // ChainKind per chain id
   DecompositionCounts counts;
 
-  // Open chains by the terminal they end at, the unbalanced and the
-  // unrested open chains, each with the place of every chain in it (kNone when not in it).
+  // Open chains by the terminal they end at and by the one they start
+  // from, the unbalanced and the unrested open chains, each with the place
+  // of every chain in it (kNone when not in it).
   std::vector<std::vector<std::uint32_t>> endingAt;
   std::vector<std::uint32_t> placeInEnding;
+  std::vector<std::vector<std::uint32_t>> startingAt;
+  std::vector<std::uint32_t> placeInStarting;
   std::vector<std::uint32_t> unbalanced;
   std::vector<std::uint32_t> placeInUnbalanced;
   std::vector<std::uint32_t> unrested;
   std::vector<std::uint32_t> placeInUnrested;
   // Scratch of ProposeAimed.
-  std::vector<std::uint32_t> scratchRows;
+  std::vector<std::uint32_t> rowsOfX;
+  std::vector<std::uint32_t> rowsOfY;
   std::vector<std::uint32_t> candidates;
 
   bool HasCell(std::uint32_t row, std::uint32_t column) const;
@@ -154,6 +172,11 @@ class ChainExchange {
   void BuildTerminals();
   void BuildCells(const BGraph& graph);
   bool CellsFollowTimes(const TimeTable& table) const;
+  // The cell (row, column) of a move that gives X (whose rows are
+  // `rowsOfX`) a tail of Y, or false: a swap of `a` with `other`, or `a`
+  // taking Y's head (other == kNone).
+  bool TailMove(std::uint32_t a, std::uint32_t other, std::uint32_t headOfY,
+                std::uint32_t& column) const;
   void BuildChains();
   // Gives the positions from `from` along successors, up to and including
   // `to` (or to the chain's end when `to` is kNone), the chain id `id`.

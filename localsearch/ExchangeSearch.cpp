@@ -1,7 +1,29 @@
 #include "localsearch/ExchangeSearch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
+
+namespace {
+
+// 64 bits that look independent of `draw`'s (a SplitMix64 finaliser): the
+// top byte of a draw makes the proposal's choices, these pick its move.
+std::uint64_t Mix(std::uint64_t draw) {
+  std::uint64_t z = draw + 0x9e3779b97f4a7c15ULL;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+// A share in [0, 1] as a bound on a draw's top byte.
+std::uint64_t ByteBelow(double share) {
+  return static_cast<std::uint64_t>(std::lround(std::clamp(share, 0.0, 1.0) * 256.0));
+}
+
+// Rounds between two looks at the clock.
+constexpr unsigned int kClockEvery = 16;
+
+}  // namespace
 
 ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine,
                                double threshold, bool recordPerformance)
@@ -9,12 +31,16 @@ ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64&
 
 ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine,
                                double threshold, bool recordPerformance, BGraph::Matching maximum,
-                               AnnealingSchedule schedule)
+                               AnnealingSchedule schedule, const FollowRule& rule)
     : Search(recordPerformance),
       engine(engine),
       schedule(schedule),
-      state(graph, table, maximum, threshold),
+      state(graph, table, maximum, threshold, rule),
       bestSuccessors(state.Successors()) {
+  const double restShare = schedule.aimedShare * schedule.restAimShare;
+  aimedBelow = ByteBelow(schedule.aimedShare);
+  restEndBelow = ByteBelow(restShare / 2);
+  restStartBelow = ByteBelow(restShare);
   Start(std::move(maximum), state.Counts());
 }
 
@@ -44,6 +70,9 @@ void ExchangeSearch::Run(unsigned int rounds) {
           ? std::pow(schedule.endTemperature / schedule.startTemperature, 1.0 / (rounds - 1))
           : 1.0;
   double temperature = rounds > 1 ? schedule.startTemperature : schedule.endTemperature;
+  stopped = StopReason::Rounds;
+  roundsRun = 0;
+  if (stop.bounds != nullptr && stop.bounds->Proves(best)) stopped = StopReason::Proven;
   // Merging cycles away cannot be undone, and on small days it can leave a
   // state without any move; the search then starts again from the start.
   const bool startHasCycles =
@@ -54,7 +83,17 @@ void ExchangeSearch::Run(unsigned int rounds) {
   // rested count gains).
   const unsigned int firstReturn = rounds / 2;
   const unsigned int secondReturn = rounds - rounds / 4;
-  for (unsigned int round = 1; round <= rounds; ++round) {
+  for (unsigned int round = 1; round <= rounds && stopped == StopReason::Rounds; ++round) {
+    if (round % kClockEvery == 0) {
+      if (stop.Overtaken()) {
+        stopped = StopReason::Overtaken;
+        break;
+      }
+      if (stop.PastDeadline()) {
+        stopped = StopReason::TimeLimit;
+        break;
+      }
+    }
     if ((round == firstReturn || round == secondReturn) && IsBetter(best, state.Counts())) {
       KeepBest();
       state.Reset(BestMatching());
@@ -65,6 +104,7 @@ void ExchangeSearch::Run(unsigned int rounds) {
       state.Reset(start);
     }
     temperature *= cooling;
+    roundsRun = round;
     if (round % roundsPerEntry == 0) Record();
     Done(round);
   }
@@ -84,12 +124,17 @@ bool ExchangeSearch::Round(const Acceptance& acceptance) {
   bool proposed = false;
   for (std::uint64_t k = 0; k < proposals; ++k) {
     const std::uint64_t draw = engine();
-    if (draw >> 63) {
-      if (!state.ProposeAimed(draw, move)) continue;
+    const std::uint64_t top = draw >> 56;
+    const std::uint64_t bits = Mix(draw);
+    if (top < aimedBelow) {
+      const ChainExchange::Aim aim = top < restEndBelow     ? ChainExchange::Aim::RestSameEnd
+                                     : top < restStartBelow ? ChainExchange::Aim::RestSameStart
+                                                            : ChainExchange::Aim::Balance;
+      if (!state.ProposeAimed(bits, aim, move)) continue;
     } else {
-      const std::uint32_t row = rows[((draw & 0xFFFFFFFFu) * proposals) >> 32];
+      const std::uint32_t row = rows[((bits & 0xFFFFFFFFu) * proposals) >> 32];
       const std::uint32_t column = state.Neighbour(
-          row, static_cast<std::uint32_t>((((draw >> 32) & 0x7FFFFFFFu) * state.Degree(row)) >> 31));
+          row, static_cast<std::uint32_t>(((bits >> 32) * state.Degree(row)) >> 32));
       if (!state.Propose(row, column, move)) continue;
     }
     proposed = true;
@@ -103,6 +148,10 @@ bool ExchangeSearch::Round(const Acceptance& acceptance) {
     if (IsBetter(state.Counts(), best)) {
       Improve(state.Counts());
       bestPending = true;
+      if (stop.bounds != nullptr && stop.bounds->Proves(best)) {
+        stopped = StopReason::Proven;
+        return true;
+      }
     }
   }
   return proposed;

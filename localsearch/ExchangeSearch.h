@@ -4,66 +4,82 @@
 // exchange search.
 //
 // A run of N rounds proposes, in every round, as many moves as the split
-// graph has rows with cells. Half the proposals draw a row and one of its
-// neighbour columns and work out the move that puts the two together
-// (ChainExchange::Propose); the other half are aimed at balance or rest
-// (ChainExchange::ProposeAimed). A move that merges a cycle away is always
+// graph has rows with cells. Some proposals (AnnealingSchedule::aimedShare)
+// are aimed (ChainExchange::ProposeAimed), at balance or, a share of them
+// (restAimShare), at rest; the others draw a row and one of its neighbour
+// columns and work out the move that puts the two together
+// (ChainExchange::Propose). A move that merges a cycle away is always
 // taken; any other is taken with the Metropolis probability of its change
 // in the score balanced + w * rested at the round's temperature, which
-// falls geometrically over the run (AnnealingSchedule). The best
-// decomposition met, by the ranking of Search.h, is kept; since no move
-// adds a chain, it never has more chains than the start. Halfway and three
-// quarters through the run, a current decomposition that ranks below the
-// best goes back to the best.
+// falls geometrically over the run. The best decomposition met, by the
+// ranking of Search.h, is kept; since no move adds a chain, it never has
+// more chains than the start. Halfway and three quarters through the run,
+// a current decomposition that ranks below the best goes back to the best.
+//
+// A run ends early when its best meets the bounds it was given, at a time
+// limit, or when another restart has proven its best (SearchStop.h).
 //
 // Randomness: every proposal takes one output of the program's engine (its
-// top bit chooses random or aimed, the rest picks the row and neighbour or
-// the chains and move); a move that is not surely taken takes one more for
-// the Metropolis test. A positive seed repeats a run exactly.
+// top byte chooses random or aimed and the aim, a mix of all its bits picks
+// the row and neighbour or the chains and move); a move that is not surely
+// taken takes one more for the Metropolis test. A positive seed repeats a
+// run exactly (unless it meets its time limit).
 //
 // Recording: one entry per `IterationsPerEntry()` rounds (1 up to
 // kMaxRecordedEntries rounds, then evenly thinned), each the best counts
 // after that round.
 //
-// Cost: O(n + E) memory; a round is O(rows) proposals of O(log degree) each,
-// plus the relabelling of the moves taken and an O(n) copy of the state
-// whenever the best improves.
+// Cost: O(n + E) memory; a round is O(rows) proposals of O(log degree) each
+// (aimed ones O(length of the two chains)), plus the relabelling of the
+// moves taken and an O(n) copy of the state whenever the best improves.
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "common/FollowRule.h"
 #include "common/TimeTable.h"
 #include "localsearch/ChainExchange.h"
 #include "localsearch/Search.h"
+#include "localsearch/SearchStop.h"
 
 // The annealing: score balanced + restWeight * rested, temperature from
-// start to end, geometrically over the rounds.
+// start to end, geometrically over the rounds; the shares of aimed
+// proposals, and of those aimed at rest.
 struct AnnealingSchedule {
-  double restWeight = 0.4;
+  double restWeight = 0.7;
   double startTemperature = 2.0;
   double endTemperature = 0.01;
+  double aimedShare = 0.5;
+  double restAimShare = 0.5;
 };
 
 class ExchangeSearch : public Search {
  public:
   static constexpr unsigned int kMaxRecordedEntries = 2000;
 
-
   // Starts at the graph's maximum matching (the walk's start too).
   ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine, double threshold,
                  bool recordPerformance);
+  // Starts at `maximum`, a maximum matching of `graph`, which was built
+  // with `rule`.
   ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine, double threshold,
-                 bool recordPerformance, BGraph::Matching maximum, AnnealingSchedule schedule = {});
+                 bool recordPerformance, BGraph::Matching maximum, AnnealingSchedule schedule = {},
+                 const FollowRule& rule = {});
 
-  // Runs `rounds` rounds of annealing.
+  // When to end before the rounds are done (never, by default).
+  void SetStop(const SearchStop& when) override { stop = when; }
+
+  // Runs `rounds` rounds of annealing, or fewer (Stopped()).
   void Run(unsigned int rounds) override;
 
   BGraph::Matching BestMatching() const override;
 
   // Rounds that one recorded entry stands for, set by Run.
   unsigned int IterationsPerEntry() const override { return roundsPerEntry; }
+  StopReason Stopped() const override { return stopped; }
+  unsigned int RoundsRun() const { return roundsRun; }
 
  private:
   std::mt19937_64& engine;
@@ -72,6 +88,14 @@ class ExchangeSearch : public Search {
   std::vector<std::uint32_t> bestSuccessors;
   bool bestPending = false;
   unsigned int roundsPerEntry = 1;
+  SearchStop stop;
+  StopReason stopped = StopReason::Rounds;
+  unsigned int roundsRun = 0;
+  // Top bytes of a draw below which a proposal is aimed, and aimed at rest
+  // with a partner ending where X ends / starting where X starts.
+  std::uint64_t aimedBelow = 0;
+  std::uint64_t restEndBelow = 0;
+  std::uint64_t restStartBelow = 0;
 
   // Acceptance thresholds of one round, as engine outputs: a move with
   // changes (db, dr) is taken when a draw falls below threshold[db+2][dr+2]
@@ -81,7 +105,8 @@ class ExchangeSearch : public Search {
     std::uint64_t threshold[5][5];
   };
   Acceptance AcceptanceAt(double temperature) const;
-  // One round; false when it found no move to propose.
+  // One round; false when it found no move to propose. Ends the round early
+  // (with `stopped` set) when the best is proven.
   bool Round(const Acceptance& acceptance);
   // Copies the state into the best one when it is the best met.
   void KeepBest();

@@ -1,13 +1,33 @@
 #include "localsearch/ParvelExtensions.h"
 
+#include <cerrno>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 
 #include "common/ProgramFrame.h"
+#include "common/TimeTable.h"
 
 namespace po = boost::program_options;
 
 namespace parvel {
+
+void validate(boost::any& value, const std::vector<std::string>& tokens, TimeLimit*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& text = po::validators::get_single_string(tokens);
+  TimeLimit limit;
+  limit.given = true;
+  char* end = nullptr;
+  errno = 0;
+  const double seconds = std::strtod(text.c_str(), &end);
+  if (!text.empty() && end == text.c_str() + text.size() && errno == 0 &&
+      std::isfinite(seconds) && seconds > 0.0)
+    limit.seconds = seconds;
+  else
+    limit.error = "--time_limit must be a number of seconds above 0: \"" + Quoted(text) + "\"";
+  value = limit;
+}
 
 po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
   po::options_description group(80, 40);
@@ -33,7 +53,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "bound the best decomposition's balanced and rested chains by linear programs, and "
        "say when it is optimal")
       ("certify_seconds", po::value<PositiveSeconds>(&settings.certifySeconds),
-       "CPU seconds the LP on rested chains may take (default 60)");
+       "CPU seconds the LP on rested chains may take (default 60)")
+      ("time_limit", po::value<TimeLimit>(&settings.timeLimit),
+       "seconds the exchange search may take at most (the run is then no longer repeatable)")
+      ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp);
   return group;
 }
 
@@ -46,6 +69,36 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, Positiv
       !(seconds > 0.0))
     throw po::invalid_option_value(text);
   value = PositiveSeconds{seconds};
+}
+
+int CheckExtensionValues(const ExtensionSettings& settings) {
+  for (const std::string* error : {&settings.minTurn.error, &settings.timeLimit.error}) {
+    if (error->empty()) continue;
+    std::cout << *error << std::endl;
+    return 1;
+  }
+  if (settings.timeLimit.given && settings.search != SearchKind::Exchange) {
+    std::cout << "--time_limit needs --search exchange" << std::endl;
+    return 1;
+  }
+  return -1;
+}
+
+SearchStop TimeLimitStop(const ExtensionSettings& settings, frame::Clock::time_point runStart) {
+  SearchStop stop;
+  if (!settings.timeLimit.given) return stop;
+  const std::chrono::duration<double> left =
+      std::chrono::duration<double>(settings.timeLimit.seconds) - (frame::Clock::now() - runStart);
+  stop.hasDeadline = true;
+  stop.deadline = SearchStop::SteadyClock::now() +
+                  std::chrono::duration_cast<SearchStop::SteadyClock::duration>(left);
+  return stop;
+}
+
+bool AnyGiven(const po::variables_map& vm, const po::options_description& group) {
+  for (const auto& option : group.options())
+    if (vm.count(option->long_name()) > 0) return true;
+  return false;
 }
 
 }  // namespace parvel

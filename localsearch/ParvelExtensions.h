@@ -3,19 +3,22 @@
 // Parvel's options beyond the optimising program's own: which search runs
 // and whether the bound on balanced chains is reported, the rotations file,
 // the memory the run may take, restarts of the exchange search over
-// threads and MPI ranks, whether a timetable that draws a warning is
-// refused, and the LP certificate of the best decomposition. They form a group
-// of their own, listed after the own options, so that a run without them
-// behaves and prints as before.
+// threads and MPI ranks, its time limit, the minimum turnaround time of the
+// follow rule, whether a timetable that draws a warning is refused, and the
+// LP certificate of the best decomposition. They form a group of their own,
+// listed after the own options, so that a run without them behaves and
+// prints as before.
 
 #include <string>
 #include <vector>
 
 #include <boost/program_options.hpp>
 
+#include "common/FollowRule.h"
 #include "common/MemoryLimit.h"
 #include "common/ProgramFrame.h"
 #include "localsearch/SearchKind.h"
+#include "localsearch/SearchStop.h"
 
 namespace parvel {
 
@@ -28,6 +31,18 @@ struct PositiveSeconds {
 // error.
 void validate(boost::any& value, const std::vector<std::string>& tokens, PositiveSeconds*, int);
 
+// Value of the "time_limit" option: seconds, more than 0; or the line that
+// says why the given text is not a time limit.
+struct TimeLimit {
+  double seconds = 0.0;
+  std::string error;
+  bool given = false;
+};
+
+// Reads a "time_limit" value; a text that is not one is kept as its error
+// line (a repeated option is a command-line error).
+void validate(boost::any& value, const std::vector<std::string>& tokens, TimeLimit*, int);
+
 // Variables bound to the options of the group.
 struct ExtensionSettings {
   SearchKind search = SearchKind::Walk;
@@ -39,11 +54,26 @@ struct ExtensionSettings {
   bool strict = false;  // a timetable warning is an error
   bool certify = false;
   PositiveSeconds certifySeconds{60.0};
+  TimeLimit timeLimit;
+  MinTurnOption minTurn;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search
 // name is a command-line error.
 boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
+
+// The checks of the group's values that stop a run with one line: a
+// minimum turn or a time limit that is not one, a time limit for the walk.
+// Prints the line and returns 1, or returns -1 to go on.
+int CheckExtensionValues(const ExtensionSettings& settings);
+
+// A stop with the time limit's deadline, counted from `runStart` (none
+// without the option).
+SearchStop TimeLimitStop(const ExtensionSettings& settings, frame::Clock::time_point runStart);
+
+// True when any option of `group` was given.
+bool AnyGiven(const boost::program_options::variables_map& vm,
+              const boost::program_options::options_description& group);
 
 }  // namespace parvel
 

@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "localsearch/ExchangeSearch.h"
 #include "parallel/Streams.h"
 #include "parallel/Words.h"
 
@@ -11,30 +10,67 @@ RestartOutcome RunRestarts(const std::vector<unsigned int>& indices, const Resta
                            parallel::WorkerPool& workers, std::atomic<unsigned int>* finished) {
   if (indices.empty()) throw std::invalid_argument("no restart to run");
   std::vector<RestartOutcome> outcomes(indices.size());
+  std::vector<char> ran(indices.size(), 0);
+  std::atomic<unsigned int> provenBy{SearchStop::kNoRestart};
   workers.Each(indices.size(), [&](std::size_t item, unsigned int) {
     RestartOutcome& outcome = outcomes[item];
     outcome.index = indices[item];
-    std::mt19937_64 random = parallel::MakeStream(plan.seed, outcome.index);
-    ExchangeSearch search(graph, table, random, plan.threshold, plan.recordPerformance, start);
-    search.Run(plan.rounds);
-    outcome.best = search.BestCounts();
-    outcome.matching = search.BestMatching();
-    outcome.balances = search.Balances();
-    outcome.rests = search.Rests();
-    outcome.iterationsPerEntry = search.IterationsPerEntry();
+    SearchStop stop;
+    stop.bounds = plan.bounds;
+    stop.hasDeadline = plan.hasDeadline;
+    stop.deadline = plan.deadline;
+    stop.provenBy = &provenBy;
+    stop.restart = outcome.index;
+    // The first restart always runs, so that there is a best; none below it
+    // can have proven its best.
+    const bool late = item > 0 && stop.PastDeadline();
+    if (stop.Overtaken() || late) {
+      outcome.timeLimitReached = late;
+    } else {
+      std::mt19937_64 random = parallel::MakeStream(plan.seed, outcome.index);
+      ExchangeSearch search(graph, table, random, plan.threshold, plan.recordPerformance, start,
+                            plan.schedule, plan.rule);
+      search.SetStop(stop);
+      search.Run(plan.rounds);
+      outcome.best = search.BestCounts();
+      outcome.matching = search.BestMatching();
+      outcome.balances = search.Balances();
+      outcome.rests = search.Rests();
+      outcome.iterationsPerEntry = search.IterationsPerEntry();
+      outcome.stopped = search.Stopped();
+      outcome.timeLimitReached = outcome.stopped == StopReason::TimeLimit;
+      ran[item] = 1;
+      if (outcome.stopped == StopReason::Proven) {
+        unsigned int lowest = provenBy.load();
+        while (outcome.index < lowest && !provenBy.compare_exchange_weak(lowest, outcome.index)) {
+        }
+      }
+    }
     if (finished != nullptr) finished->fetch_add(1);
   });
-  return BestRestart(outcomes);
+  std::vector<RestartOutcome> done;
+  bool timeLimitReached = false;
+  for (std::size_t k = 0; k < outcomes.size(); ++k) {
+    timeLimitReached = timeLimitReached || outcomes[k].timeLimitReached;
+    if (ran[k]) done.push_back(std::move(outcomes[k]));
+  }
+  RestartOutcome best = BestRestart(done);
+  best.timeLimitReached = timeLimitReached;
+  return best;
 }
 
-const RestartOutcome& BestRestart(const std::vector<RestartOutcome>& outcomes) {
+RestartOutcome BestRestart(const std::vector<RestartOutcome>& outcomes) {
   const RestartOutcome* best = &outcomes.front();
+  bool timeLimitReached = false;
   for (const RestartOutcome& outcome : outcomes) {
+    timeLimitReached = timeLimitReached || outcome.timeLimitReached;
     if (IsBetter(outcome.best, best->best) ||
         (!IsBetter(best->best, outcome.best) && outcome.index < best->index))
       best = &outcome;
   }
-  return *best;
+  RestartOutcome winner = *best;
+  winner.timeLimitReached = timeLimitReached;
+  return winner;
 }
 
 std::vector<std::uint64_t> PackRestart(const RestartOutcome& outcome) {
@@ -51,6 +87,8 @@ std::vector<std::uint64_t> PackRestart(const RestartOutcome& outcome) {
   out.PutRange(outcome.balances);
   out.PutRange(outcome.rests);
   out.Put(outcome.iterationsPerEntry);
+  out.Put(static_cast<std::uint64_t>(outcome.stopped));
+  out.Put(outcome.timeLimitReached ? 1 : 0);
   return out.Words();
 }
 
@@ -70,5 +108,10 @@ RestartOutcome UnpackRestart(const std::vector<std::uint64_t>& words) {
   outcome.balances = in.GetRange<int>();
   outcome.rests = in.GetRange<int>();
   outcome.iterationsPerEntry = static_cast<unsigned int>(in.Get());
+  const std::uint64_t stopped = in.Get();
+  if (stopped > static_cast<std::uint64_t>(StopReason::Overtaken))
+    throw std::out_of_range("unknown stop reason");
+  outcome.stopped = static_cast<StopReason>(stopped);
+  outcome.timeLimitReached = in.Get() != 0;
   return outcome;
 }

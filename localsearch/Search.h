@@ -34,6 +34,12 @@ bool IsAccepted(const DecompositionCounts& candidate, const DecompositionCounts&
 // True when the candidate ranks strictly higher than the best.
 bool IsBetter(const DecompositionCounts& candidate, const DecompositionCounts& best);
 
+// Why a search ended (see SearchStop.h): all its iterations done, its best
+// proven optimal, its time limit, or another restart's proof.
+enum class StopReason { Rounds, Proven, TimeLimit, Overtaken };
+
+struct SearchStop;
+
 class Search {
  public:
   // Written by the search, read by a progress line: iterations done and
@@ -55,6 +61,11 @@ class Search {
 
   // Iterations one recorded entry stands for.
   virtual unsigned int IterationsPerEntry() const { return 1; }
+
+  // When to end before the iterations are done; a search that cannot end
+  // early ignores it.
+  virtual void SetStop(const SearchStop&) {}
+  virtual StopReason Stopped() const { return StopReason::Rounds; }
 
   // The maximum matching the search started from.
   const BGraph::Matching& StartMatching() const { return start; }

@@ -21,8 +21,9 @@ std::string SearchKindName(SearchKind kind) {
 
 std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
                                    std::mt19937_64& engine, double threshold,
-                                   bool recordPerformance) {
+                                   bool recordPerformance, const FollowRule& rule) {
   if (kind == SearchKind::Exchange)
-    return std::make_unique<ExchangeSearch>(graph, table, engine, threshold, recordPerformance);
+    return std::make_unique<ExchangeSearch>(graph, table, engine, threshold, recordPerformance,
+                                            graph.GetMaxMatching(), AnnealingSchedule{}, rule);
   return std::make_unique<WalkSearch>(graph, table, engine, threshold, recordPerformance);
 }

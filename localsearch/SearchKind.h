@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bipartite/BGraph.h"
+#include "common/FollowRule.h"
 #include "common/TimeTable.h"
 #include "localsearch/Search.h"
 
@@ -22,6 +23,8 @@ enum class SearchKind { Walk, Exchange };
 bool ParseSearchKind(const std::string& name, SearchKind& kind);
 std::string SearchKindName(SearchKind kind);
 
+// `rule`: the follow rule the graph was built with (the exchange search
+// tests cells by it; the walk reads the graph only).
 std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
                                    std::mt19937_64& engine, double threshold,
-                                   bool recordPerformance);
+                                   bool recordPerformance, const FollowRule& rule = {});

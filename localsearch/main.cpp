@@ -1,6 +1,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <random>
 #include <string>
@@ -20,10 +21,14 @@
 #include "common/RunStart.h"
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
+#include "localsearch/ExchangePlan.h"
+#include "localsearch/ExtensionOutput.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
 #include "localsearch/Search.h"
+#include "localsearch/SearchBounds.h"
 #include "localsearch/SearchMemory.h"
+#include "localsearch/SearchStop.h"
 #include "parallel/Ranks.h"
 #include "parallel/WorkerPool.h"
 
@@ -66,16 +71,17 @@ struct SearchResult {
   std::vector<int> balances;
   std::vector<int> rests;
   unsigned int iterationsPerEntry = 1;
+  bool timeLimitReached = false;
 };
 
 SearchResult ResultOf(const Search& search) {
   return {search.BestCounts(), search.BestMatching(), search.Balances(), search.Rests(),
-          search.IterationsPerEntry()};
+          search.IterationsPerEntry(), search.Stopped() == StopReason::TimeLimit};
 }
 
 SearchResult ResultOf(RestartOutcome outcome) {
-  return {outcome.best, std::move(outcome.matching), std::move(outcome.balances),
-          std::move(outcome.rests), outcome.iterationsPerEntry};
+  return {outcome.best,          std::move(outcome.matching), std::move(outcome.balances),
+          std::move(outcome.rests), outcome.iterationsPerEntry, outcome.timeLimitReached};
 }
 
 boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
@@ -106,12 +112,10 @@ struct BoundResult {
   bool optimal = false;
 };
 
-BoundResult BoundOf(const BGraph& graph, const TimeTable& table, const BGraph::Matching& start,
-                    const DecompositionCounts& best) {
-  const int openChains = graph.numberOfVertices / 2 - static_cast<int>(start.size());
-  const int cycles = best.chains - openChains;
+BoundResult BoundOf(const SearchBounds& bounds, const DecompositionCounts& best) {
+  const int cycles = best.chains - bounds.chains;
   BoundResult result;
-  result.bound = OpenBalancedChainsBound(graph, table, start) + cycles;
+  result.bound = bounds.balanced.value_or(best.chains - cycles) + cycles;
   result.optimal = best.balanced == result.bound;
   return result;
 }
@@ -217,11 +221,17 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     if (status >= 0) return status;
     const po::variables_map& vm = run.Options();
 
-    const bool restarting = vm.count("restarts") > 0;
-    if (restarting && settings.search != SearchKind::Exchange) {
+    const bool restartsGiven = vm.count("restarts") > 0;
+    if (restartsGiven && settings.search != SearchKind::Exchange) {
       std::cout << "--restarts needs --search exchange" << std::endl;
       return 1;
     }
+    const int extensionStatus = parvel::CheckExtensionValues(settings);
+    if (extensionStatus >= 0) return extensionStatus;
+    const bool extended = parvel::AnyGiven(vm, extensionOptions);
+    const bool restarting = settings.search == SearchKind::Exchange &&
+                            PlanUsesRestarts(vm.count("N") > 0, restartsGiven);
+    const FollowRule rule = settings.minTurn.Rule();
     if (ranks.Size() > 1 && !restarting) {
       // A single search: the leader runs alone.
       if (!ranks.IsLeader()) return 0;
@@ -242,29 +252,36 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     TimeTable table;
     memory::Plan plan(settings.maxMemory.bytes);
     if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
-    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, plan);
+    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, rule, plan);
     if (!fit.fits) {
       std::cout << fit.message << std::endl;
       return 1;
     }
-    PlanSearches(plan, table.passages.size(), iterations, recordPerformance != 0, settings.search,
-                 settings.threads.value,
-                 restarting ? ranks.Share(settings.restarts.value).size() : 0);
-    if (!plan.Fits()) {
-      std::cout << plan.Refusal() << std::endl;
-      return 1;
-    }
     Poset poset;
-    poset.CreatePoset(table);
+    poset.CreatePoset(table, rule);
 
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
     poset = Poset();  // the graph holds the pairs; nothing reads them again
+    // The exchange search's default schedule goes by the graph's rows, so
+    // the searches' memory is planned once the graph stands.
+    const ExchangePlan schedule = PlanExchange(
+        vm.count("N") > 0 ? std::optional<unsigned int>(iterations) : std::nullopt,
+        restartsGiven ? std::optional<unsigned int>(settings.restarts.value) : std::nullopt,
+        RowsWithCells(graph));
+    PlanSearches(plan, table.passages.size(),
+                 settings.search == SearchKind::Exchange ? schedule.rounds : iterations,
+                 recordPerformance != 0, settings.search, settings.threads.value,
+                 restarting ? ranks.Share(schedule.restarts).size() : 0);
+    if (!plan.Fits()) {
+      std::cout << plan.Refusal() << std::endl;
+      return 1;
+    }
     std::unique_ptr<certify::Certificate> certificate;
     if (settings.certify) {
       certificate = std::make_unique<certify::Certificate>(
           graph, table,
-          certify::Settings{settings.certifySeconds.value, 0.0, settings.maxMemory.bytes});
+          certify::Settings{settings.certifySeconds.value, rule.minTurn, settings.maxMemory.bytes});
       if (certificate->Refused()) {
         std::cout << certificate->RefusalLine() << std::endl;
         return 1;
@@ -277,40 +294,64 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       workers = parallel::StartRunWorkers(settings.threads.value);
       if (!workers) return 1;
     }
-    std::cout << "Running local search with sample size N=" << iterations << std::endl
-              << std::endl;
+    parvel::PrintRunLine(settings.search, iterations, schedule);
+    SearchStop ending = parvel::TimeLimitStop(settings, start);
     BGraph::Matching startMatching;
+    SearchBounds bounds;
+    DecompositionCounts initialCounts;
     SearchResult searched;
     RestartsRun restarts;
     if (restarting) {
       startMatching = graph.GetMaxMatching();
+      bounds = CombinatorialBounds(graph, table, startMatching);
       FinalResult initial;
       BGraph::Matching startCopy = startMatching;
       initial.decomposition = graph.GetDillworthDecompositionFromMatching(startCopy);
       Decomposition::GetNumberOfBalancedAndRest(table, initial.decomposition, initial.balanced,
                                                 initial.rest, tresholdRest);
+      initialCounts = {static_cast<int>(initial.decomposition.size()), initial.balanced,
+                       initial.rest};
       PrintCounts("initial", initial.balanced, initial.rest, tresholdRest);
+      if (extended) parvel::PrintRotations("initial", initialCounts.chains);
       std::cout << std::endl;
       std::atomic<unsigned int> finished{0};
-      restarts.restarts = settings.restarts.value;
+      restarts.restarts = schedule.restarts;
+      RestartPlan restartPlan;
+      restartPlan.seed = restartSeed;
+      restartPlan.rounds = schedule.rounds;
+      restartPlan.threshold = tresholdRest;
+      restartPlan.recordPerformance = recording;
+      restartPlan.rule = rule;
+      restartPlan.bounds = &bounds;
+      restartPlan.hasDeadline = ending.hasDeadline;
+      restartPlan.deadline = ending.deadline;
       RestartOutcome winner;
       {
         ProgressLine progress(RestartsProgressText(finished, restarts.restarts),
                               ranks.IsLeader() && ProgressLine::StandardErrorIsTerminal());
-        winner = RunSharedRestarts(ranks, {restartSeed, iterations, tresholdRest, recording},
-                                   restarts.restarts, graph, table, startMatching, *workers, finished);
+        winner = RunSharedRestarts(ranks, restartPlan, restarts.restarts, graph, table,
+                                   startMatching, *workers, finished);
       }
       if (!ranks.IsLeader()) return 0;
       restarts.best = winner.index;
       searched = ResultOf(std::move(winner));
     } else {
       const std::unique_ptr<Search> search =
-          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording);
-      PrintCounts("initial", search->Initial().balanced, search->Initial().rest, tresholdRest);
+          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording, rule);
+      initialCounts = search->Initial();
+      PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
+      if (extended) parvel::PrintRotations("initial", initialCounts.chains);
       std::cout << std::endl;
+      const bool withBound = settings.bound || settings.search != SearchKind::Walk;
+      if (withBound) {
+        bounds = CombinatorialBounds(graph, table, search->StartMatching());
+        ending.bounds = &bounds;
+      }
+      search->SetStop(ending);
+      const unsigned int steps = settings.search == SearchKind::Exchange ? schedule.rounds : iterations;
       {
-        ProgressLine progress(ProgressText(*search, settings.search, iterations));
-        search->Run(iterations);
+        ProgressLine progress(ProgressText(*search, settings.search, steps));
+        search->Run(steps);
       }
       startMatching = search->StartMatching();
       searched = ResultOf(*search);
@@ -318,13 +359,15 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     if (certificate)
       certificate->Run(graph, table, tresholdRest, searched.matching, searched.best);
     PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
+    if (extended) parvel::PrintRotations("final", searched.best.chains);
     if (restarting)
       std::cout << "best of " << restarts.restarts << " restarts: restart " << restarts.best
                 << std::endl;
+    if (searched.timeLimitReached) parvel::PrintTimeLimitReached(settings.timeLimit.seconds);
     const bool withBound = settings.bound || settings.search != SearchKind::Walk;
     BoundResult bound;
     if (withBound) {
-      bound = BoundOf(graph, table, startMatching, searched.best);
+      bound = BoundOf(bounds, searched.best);
       PrintBound(bound);
     }
     if (certificate) certificate->Print();
@@ -339,6 +382,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         BuildReport(result, tresholdRest, elapsed, searched, recording);
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
     if (certificate) certificate->AddToReport(report);
+    if (extended)
+      parvel::AddRunElements(report, settings, initialCounts, schedule, searched.timeLimitReached);
     memory::SetActivity("writing the output files");
     if (!outputs.Stage("rotations", [&](std::ostream& out) {
           WriteRotationsCsv(table, result.decomposition, out);

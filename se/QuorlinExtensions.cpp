@@ -36,7 +36,8 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("importance", po::value<parts::Importance>(&settings.importance),
        "uniform (default) or sinkhorn: choose each vertex's partner in proportion to a "
        "matrix-scaling estimate of its completions, deciding per board the side with fewer "
-       "unmatched vertices");
+       "unmatched vertices")
+      ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp);
   return group;
 }
 

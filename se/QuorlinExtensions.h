@@ -4,8 +4,9 @@
 // decompositions, the order in which a run decides the vertices, the
 // rotations and trace files, the memory the precedence graph may take, and
 // the threads and random streams of the runs, the estimate made of parts
-// (one per connected component) with importance-guided choices, and whether
-// a timetable that draws a warning is refused.
+// (one per connected component) with importance-guided choices, whether a
+// timetable that draws a warning is refused, and the minimum turnaround time
+// of the follow rule.
 // They form a group of their own, listed after the own options, so that the
 // program without them behaves and prints as before.
 
@@ -13,6 +14,7 @@
 
 #include <boost/program_options.hpp>
 
+#include "common/FollowRule.h"
 #include "common/MemoryLimit.h"
 #include "common/ProgramFrame.h"
 #include "parallel/Streams.h"
@@ -35,6 +37,7 @@ struct ExtensionSettings {
   bool strict = false;  // a timetable warning is an error
   parts::Split split = parts::Split::None;
   parts::Importance importance = parts::Importance::Uniform;
+  MinTurnOption minTurn;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown

@@ -159,6 +159,7 @@ void AddExtensions(boost::property_tree::ptree& report,
   if (settings.streams != parallel::StreamKind::Single)
     report.add("SE.streams", parallel::StreamKindName(settings.streams));
   partRun.AddReport(report);
+  if (settings.minTurn.given) report.add("SE.min_turn", settings.minTurn.hours);
 }
 
 // The runs with a stream per repetition: this process's share over its
@@ -209,6 +210,11 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       std::cout << partRun.Refusal() << std::endl;
       return 1;
     }
+    if (!settings.minTurn.error.empty()) {
+      std::cout << settings.minTurn.error << std::endl;
+      return 1;
+    }
+    const FollowRule rule = settings.minTurn.Rule();
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
     // Runs made of parts draw from streams of their own, shared by the ranks.
@@ -237,10 +243,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     // The graph's size is known from the boards before a pair is stored. An
     // exact count without runs needs no graph: its chain count then comes
     // from the boards (see README).
-    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, plan);
+    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, rule, plan);
     exact::ExactCount count;
     if (!fit.fits && settings.exact && repetitions == 0)
-      count = exact::CountMinimumDecompositions(table);
+      count = exact::CountMinimumDecompositions(table, rule);
     if (!fit.fits && !count.available) {
       std::cout << fit.message << std::endl;
       return 1;
@@ -252,7 +258,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     std::size_t minimumChains = table.passages.size() - count.matchingSize;
     if (fit.fits) {
       Poset poset;
-      poset.CreatePoset(table);
+      poset.CreatePoset(table, rule);
       graph.InitGraphFromPoset(table, poset);
       poset = Poset();  // the graph holds the pairs; nothing reads them again
       // The reference decomposition is that of Edmonds' matching; the
@@ -329,7 +335,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     PrintSummary(summary, budget, repetitions);
     partRun.PrintLines();
     if (settings.exact) {
-      if (fit.fits) count = exact::ComputeExactCount(table, se.graph);
+      if (fit.fits) count = exact::ComputeExactCount(table, se.graph, rule);
       exact::PrintExactLines(count, summary.mean);
       exact::PrintMinimumChains(minimumChains);
     }

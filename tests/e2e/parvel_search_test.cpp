@@ -44,29 +44,44 @@ TEST(ParvelExchange, ExampleDayReachesItsBoundAndReportsIt) {
   const ProgramResult result = RunParvel({"--timetable", kDay, "--search", "exchange", "--seed",
                                           "3", "--record_performance_by_iteration", "1",
                                           "--outpath", report});
-  const auto counts = CheckConsole(result, "1000", "11", 1);
+  // The default: rounds and restarts by the day's size (a small day: the
+  // most restarts).
+  std::pair<int, int> rotations;
+  const auto counts = CheckExtendedConsole(result, "Running exchange search: 5000 rounds, 8 restarts",
+                                           "11", 2, &rotations);
   const std::vector<std::string> lines = SplitLines(result.out);
-  ASSERT_EQ(lines.size(), 7u);
-  EXPECT_EQ(lines[5], "upper bound on balanced chains = 6 (reached: optimal)");
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_TRUE(StartsWith(lines[7], "best of 8 restarts: restart ")) << lines[7];
+  EXPECT_EQ(lines[8], "upper bound on balanced chains = 6 (reached: optimal)");
   EXPECT_EQ(counts.second.balanced, 6);
 
   const boost::property_tree::ptree opt = ParseReport(report).get_child("OPT");
   EXPECT_EQ(ChildNames(opt),
-            (std::vector<std::string>{"<xmlattr>", "decomposition_size",
-                                      "number_of_balanced_chains", "treshold_rest",
-                                      "number_of_chains_with_rest", "elapsed_seconds",
-                                      "opt_decomp", "search", "balanced_upper_bound",
-                                      "balanced_optimal", "rounds_per_entry"}));
+            (std::vector<std::string>{
+                "<xmlattr>", "decomposition_size", "number_of_balanced_chains", "treshold_rest",
+                "number_of_chains_with_rest", "elapsed_seconds", "opt_decomp", "search",
+                "balanced_upper_bound", "balanced_optimal", "rounds_per_entry", "restarts",
+                "best_restart", "initial_decomposition_size",
+                "initial_number_of_balanced_chains", "initial_number_of_chains_with_rest",
+                "rounds"}));
   EXPECT_EQ(opt.get<std::string>("search"), "exchange");
   EXPECT_EQ(std::stoi(opt.get<std::string>("balanced_upper_bound")), 6);
   EXPECT_EQ(opt.get<std::string>("balanced_optimal"), "true");
-  EXPECT_EQ(std::stoi(opt.get<std::string>("rounds_per_entry")), 1);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("rounds_per_entry")), 3);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("rounds")), 5000);
+  EXPECT_EQ(lines[7], "best of 8 restarts: restart " + opt.get<std::string>("best_restart"));
   EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_balanced_chains")), counts.second.balanced);
   EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_chains_with_rest")), counts.second.rest);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("initial_number_of_balanced_chains")),
+            counts.first.balanced);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("initial_number_of_chains_with_rest")),
+            counts.first.rest);
+  EXPECT_EQ(std::stoi(opt.get<std::string>("initial_decomposition_size")), rotations.first);
   const std::map<unsigned, Flight> flights = ReadFlights(kDay);
   EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
+  EXPECT_EQ(rotations.second, static_cast<int>(MinimumChainCount(flights)));
   ExpectValidChains(opt, flights);
-  EXPECT_EQ(SplitSigned(opt.get<std::string>("opt_decomp.performance.balances")).size(), 1000u);
+  EXPECT_EQ(SplitSigned(opt.get<std::string>("opt_decomp.performance.balances")).size(), 1666u);
 
   // The same seed repeats the run.
   const std::string again = dir.File("again.xml");
@@ -77,7 +92,7 @@ TEST(ParvelExchange, ExampleDayReachesItsBoundAndReportsIt) {
   EXPECT_EQ(WithoutElapsed(ReadFile(again)), WithoutElapsed(ReadFile(report)));
 }
 
-TEST(ParvelExchange, WalkNamedOrDefaultIsTheSameRunAndBoundAddsOnlyItsLineAndElements) {
+TEST(ParvelExchange, AnExtensionOptionAddsTheRotationLinesAndInitialCountsOnly) {
   TempDir dir;
   std::vector<std::string> reports;
   std::vector<ProgramResult> results;
@@ -89,22 +104,35 @@ TEST(ParvelExchange, WalkNamedOrDefaultIsTheSameRunAndBoundAddsOnlyItsLineAndEle
     args.insert(args.end(), extra.begin(), extra.end());
     results.push_back(RunParvel(args));
   }
-  EXPECT_EQ(WithoutRunTime(results[1].out), WithoutRunTime(results[0].out));
-  EXPECT_EQ(WithoutElapsed(ReadFile(reports[1])), WithoutElapsed(ReadFile(reports[0])));
-
-  const auto counts = CheckConsole(results[2], "300", "11", 1);
+  const auto plainCounts = CheckConsole(results[0], "300", "11");
   const std::vector<std::string> plain = SplitLines(results[0].out);
-  const std::vector<std::string> bounded = SplitLines(results[2].out);
-  ASSERT_EQ(bounded.size(), plain.size() + 1);
-  EXPECT_TRUE(std::equal(plain.begin(), plain.end() - 1, bounded.begin()));
-  EXPECT_TRUE(StartsWith(bounded[5], "upper bound on balanced chains = 6"));
-  const std::string tail = "<search>walk</search><balanced_upper_bound>6</balanced_upper_bound>"
-                           "<balanced_optimal>" +
-                           std::string(counts.second.balanced == 6 ? "true" : "false") +
-                           "</balanced_optimal></OPT>";
   const std::string plainReport = WithoutElapsed(ReadFile(reports[0]));
-  EXPECT_EQ(WithoutElapsed(ReadFile(reports[2])),
-            plainReport.substr(0, plainReport.size() - 6) + tail);
+  const boost::property_tree::ptree opt = ParseReport(reports[0]).get_child("OPT");
+  for (std::size_t k = 1; k < results.size(); ++k) {
+    const bool bounded = k == 2;
+    std::pair<int, int> rotations;
+    const auto counts = CheckExtendedConsole(results[k], plain[0], "11", bounded ? 1 : 0, &rotations);
+    EXPECT_EQ(std::to_string(rotations.second), opt.get<std::string>("decomposition_size"));
+    EXPECT_EQ(counts.second.balanced, plainCounts.second.balanced);
+    const std::vector<std::string> lines = SplitLines(results[k].out);
+    EXPECT_EQ(lines[2], plain[2]);
+    EXPECT_EQ(lines[5], plain[4]);
+    std::string tail =
+        "<initial_decomposition_size>" + std::to_string(rotations.first) +
+        "</initial_decomposition_size><initial_number_of_balanced_chains>" +
+        std::to_string(plainCounts.first.balanced) +
+        "</initial_number_of_balanced_chains><initial_number_of_chains_with_rest>" +
+        std::to_string(plainCounts.first.rest) + "</initial_number_of_chains_with_rest></OPT>";
+    if (bounded) {
+      EXPECT_TRUE(StartsWith(lines[7], "upper bound on balanced chains = 6"));
+      tail = "<search>walk</search><balanced_upper_bound>6</balanced_upper_bound>"
+             "<balanced_optimal>" +
+             std::string(counts.second.balanced == 6 ? "true" : "false") +
+             "</balanced_optimal>" + tail;
+    }
+    EXPECT_EQ(WithoutElapsed(ReadFile(reports[k])),
+              plainReport.substr(0, plainReport.size() - 6) + tail);
+  }
 }
 
 TEST(ParvelExchange, UnknownSearchIsACommandLineErrorAndOwnAbbreviationsStay) {
@@ -129,8 +157,11 @@ TEST(ProgressLine, OnATerminalOnlyAndErasedWithStandardOutputUnchanged) {
   const std::vector<Case> cases = {
       {PARVEL_BIN, {"--timetable", kDay, "--N", "2000", "--seed", "2"}, "Parvel: iteration "},
       {PARVEL_BIN,
-       {"--timetable", kDay, "--search", "exchange", "--seed", "2"},
+       {"--timetable", kDay, "--search", "exchange", "--N", "2000", "--seed", "2"},
        "Parvel: round "},
+      {PARVEL_BIN,
+       {"--timetable", kDay, "--search", "exchange", "--seed", "2"},
+       "Parvel: restarts "},
       {QUORLIN_BIN, {"--timetable", kDay, "--B", "5", "--N", "20", "--seed", "1"},
        "Quorlin: repetition "},
   };

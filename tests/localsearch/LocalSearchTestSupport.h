@@ -26,10 +26,10 @@ namespace lstest {
 
 using ::MakeTable;
 
-// Graph of the timetable's precedence order.
-inline void BuildGraph(TimeTable& table, BGraph& graph) {
+// Graph of the timetable's precedence order under `rule`.
+inline void BuildGraph(TimeTable& table, BGraph& graph, const FollowRule& rule = {}) {
   Poset poset;
-  poset.CreatePoset(table);
+  poset.CreatePoset(table, rule);
   graph.InitGraphFromPoset(table, poset);
 }
 

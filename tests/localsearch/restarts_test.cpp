@@ -39,7 +39,11 @@ TEST(Restarts, TheWinnerDoesNotDependOnHowRestartsAreSpread) {
     BGraph graph;
     graph.InitGraphFromPoset(table, poset);
     const BGraph::Matching start = graph.GetMaxMatching();
-    const RestartPlan plan{static_cast<std::uint32_t>(rng()), 30, 11.0, true};
+    RestartPlan plan;
+    plan.seed = static_cast<std::uint32_t>(rng());
+    plan.rounds = 30;
+    plan.threshold = 11.0;
+    plan.recordPerformance = true;
     std::vector<unsigned int> all(6);
     std::iota(all.begin(), all.end(), 0);
     const RestartOutcome alone = RunRestarts(all, plan, graph, table, start, one);
@@ -53,6 +57,21 @@ TEST(Restarts, TheWinnerDoesNotDependOnHowRestartsAreSpread) {
           UnpackRestart(PackRestart(RunRestarts(share, plan, graph, table, start, three))));
     }
     ExpectSame(alone, BestRestart(sent));
+    // With the winner's counts as bounds, restarts stop once one meets them
+    // and those numbered above it are dropped: the same winner, on any
+    // number of threads.
+    SearchBounds bounds;
+    bounds.chains = alone.best.chains;
+    bounds.balanced = alone.best.balanced;
+    bounds.rest = alone.best.rest;
+    RestartPlan bounded = plan;
+    bounded.bounds = &bounds;
+    for (parallel::WorkerPool* pool : {&one, &three}) {
+      const RestartOutcome proven = RunRestarts(all, bounded, graph, table, start, *pool);
+      EXPECT_EQ(proven.index, alone.index);
+      EXPECT_EQ(proven.matching, alone.matching);
+      EXPECT_EQ(proven.stopped, StopReason::Proven);
+    }
     // No single restart beats the winner, and an equal one has a higher number.
     for (unsigned int r : all) {
       const RestartOutcome single = RunRestarts({r}, plan, graph, table, start, one);

@@ -104,6 +104,35 @@ std::pair<Counts, Counts> CheckConsole(const ProgramResult& result, const std::s
           ParseCountsLine(lines[4], "final", threshold)};
 }
 
+std::pair<Counts, Counts> CheckExtendedConsole(const ProgramResult& result,
+                                               const std::string& first,
+                                               const std::string& threshold,
+                                               std::size_t extraLines,
+                                               std::pair<int, int>* rotations) {
+  EXPECT_EQ(result.status, 0) << result.out;
+  EXPECT_TRUE(result.err.empty()) << result.err;
+  const std::vector<std::string> lines = SplitLines(result.out);
+  EXPECT_EQ(lines.size(), 8u + extraLines) << result.out;
+  if (lines.size() != 8u + extraLines) return {};
+  EXPECT_EQ(lines[0], first);
+  EXPECT_EQ(lines[1], "");
+  EXPECT_EQ(lines[4], "");
+  EXPECT_TRUE(IsRunTimeLine(lines.back())) << lines.back();
+  int initial = -1;
+  int final = -1;
+  std::size_t at = std::string("initial rotations: ").size();
+  EXPECT_TRUE(StartsWith(lines[3], "initial rotations: ") && ReadInt(lines[3], at, initial) &&
+              at == lines[3].size())
+      << lines[3];
+  at = std::string("final rotations: ").size();
+  EXPECT_TRUE(StartsWith(lines[6], "final rotations: ") && ReadInt(lines[6], at, final) &&
+              at == lines[6].size())
+      << lines[6];
+  if (rotations != nullptr) *rotations = {initial, final};
+  return {ParseCountsLine(lines[2], "initial", threshold),
+          ParseCountsLine(lines[5], "final", threshold)};
+}
+
 std::string WithoutElapsed(std::string report) {
   const std::string open = "<elapsed_seconds>";
   const std::string close = "</elapsed_seconds>";
@@ -126,7 +155,7 @@ std::vector<std::string> ChildNames(const boost::property_tree::ptree& node) {
   return names;
 }
 
-std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights) {
+std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights, double turn) {
   std::vector<Flight> list;
   for (const auto& entry : flights) list.push_back(entry.second);
   const std::size_t n = list.size();
@@ -134,7 +163,7 @@ std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights) {
   for (std::size_t a = 0; a < n; ++a)
     for (std::size_t b = 0; b < n; ++b)
       if (a != b && list[b].origin == list[a].destination &&
-          list[b].departure >= list[a].arrival)
+          list[b].departure >= list[a].arrival + turn)
         follows[a].push_back(b);
   std::vector<long> predecessorOf(n, -1);
   std::size_t matched = 0;

@@ -53,5 +53,17 @@ boost::property_tree::ptree ParseReport(const std::string& path);
 std::vector<std::string> ChildNames(const boost::property_tree::ptree& node);
 
 // Fewest chains that cover the flights: their number less a maximum
-// matching of "b can directly follow a", found by augmenting paths.
-std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights);
+// matching of "b can directly follow a" (b leaving at least `turn` hours
+// after a arrives), found by augmenting paths.
+std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights, double turn = 0.0);
+
+// The console of a run with an extension option: `first` and an empty
+// line, the initial line and "initial rotations: R", an empty line, the
+// final line and "final rotations: R", `extraLines` more lines, the run
+// time. Returns the initial and final counts; `rotations` gets the two
+// rotation counts.
+std::pair<Counts, Counts> CheckExtendedConsole(const ProgramResult& result,
+                                               const std::string& first,
+                                               const std::string& threshold,
+                                               std::size_t extraLines,
+                                               std::pair<int, int>* rotations = nullptr);
