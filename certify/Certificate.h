@@ -119,6 +119,8 @@ class Certificate {
   // it; false otherwise.
   bool CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching matching, DecompositionCounts& counts) const;
+  void SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
+                     BGraph::Matching& matching, DecompositionCounts& best);
   void BoundRest(const BGraph& graph, TimeTable& table, double threshold,
                  BGraph::Matching& matching, DecompositionCounts& best);
 };
