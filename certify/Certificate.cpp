@@ -176,7 +176,9 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     balanced.reset();
   }
   if (balanced) {
+    const std::clock_t start = std::clock();
     SolveBalanced(graph, table, threshold, matching, best);
+    balancedSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     balanced.reset();
   }
   if (!lpSolved) {

@@ -22,8 +22,8 @@ constexpr double kInfinity = std::numeric_limits<double>::infinity();
 // solved: the plan and the program here, the solver's copies of both, its
 // presolved model and its factors. Calibrated on the peak memory measured
 // by `certify_bench --full` (the whole balanced model of generated days of
-// 200 to 1,000 passages grew the peak by 1.3 to 1.8 times the estimate of
-// 240, 200 and 60 bytes), and doubled from those.
+// 1,000 passages grew the peak by 1.4 and 1.75 times the estimate from 240,
+// 200 and 60 bytes), and doubled from those.
 constexpr std::uint64_t kBytesPerColumn = 480;
 constexpr std::uint64_t kBytesPerRow = 400;
 constexpr std::uint64_t kBytesPerEntry = 120;
