@@ -1,12 +1,12 @@
-// certify_bench [--rest] [<day> ...]
+// certify_bench [--full] [--seconds S] [<day> ...]
 //
-// The certificate's parts, timed on generated days: the maximum matchings'
-// facts, planning the balanced model, building it, the LP solve, decoding
-// the optimum and checking it with the decomposition verifier; then the
-// whole certificate (Certificate::Run) against the first maximum matching
-// as the "search's best", which shows whether the LP alone proves the day's
-// optimum. With --rest, the rested model too (planned, and solved within
-// its budget of 60 s).
+// Parvel's certificate on generated days, as `Parvel --search exchange
+// --certify --seed 1` runs it: the exchange search (1,000 rounds), then the
+// certificate, each timed, with its console lines and the process's peak
+// memory; --seconds sets the certificate's budget (default 60). With
+// --full, instead, the whole balanced model (every home a
+// commodity) built and solved at once, with how much the peak memory grew,
+// against the model's size estimate; run one day per process for that.
 //
 // A day is <shape>:<passages>[:<terminals>], shape one of
 //   airline    the generator's airline day (hubs and spokes, overnight
@@ -14,21 +14,25 @@
 //              many passages each (rail-like);
 //   nonight    the same without its overnight passages (arrival before
 //              departure), so the follow relation has no cycle.
-// Default: airline and nonight days of 200, 1,000, 2,000 and 5,000
-// passages, and rail-like ones of 1,000 passages on 20 terminals and 5,000
-// on 60.
+// Default: both shapes, airline-like and rail-like (one terminal per 80
+// passages, at least 10), of 200, 1,000, 2,000 and 5,000 passages.
 //
-// Times are CPU seconds of this process (std::clock), one run each: on a
-// shared machine compare them, not wall times.
+// Times are CPU seconds of this process (std::clock): on a shared machine
+// compare them, not wall times.
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdint>
 #include <ctime>
 #include <iomanip>
 #include <iostream>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "bench/TimetableGenerator.h"
 #include "bipartite/BGraph.h"
@@ -39,6 +43,7 @@
 #include "certify/TimeSpaceModel.h"
 #include "common/Poset.h"
 #include "localsearch/Decomposition.h"
+#include "localsearch/SearchKind.h"
 
 namespace {
 
@@ -96,100 +101,93 @@ std::string Seconds(double value) {
   return text.str();
 }
 
-void Measure(const DaySpec& spec, bool rest) {
+// Peak resident memory of this process so far.
+std::uint64_t PeakBytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
+}
+
+void Measure(const DaySpec& spec, bool full, double seconds) {
   TimeTable table = MakeDay(spec);
   Poset poset;
   poset.CreatePoset(table);
   BGraph graph;
   graph.InitGraphFromPoset(table, poset);
   const BGraph::Matching maximum = graph.GetMaxMatching();
-
-  std::clock_t start = std::clock();
   const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, maximum);
-  const double factsSeconds = CpuSince(start);
   certify::Day day;
   day.passages = CountedPassages(graph, table);
   day.canStart = facts.canStart;
   day.canEnd = facts.canEnd;
   day.openChains = static_cast<int>(day.passages.size() - maximum.size());
-
-  start = std::clock();
   const certify::TimeSpaceModel model(day, certify::Aim::Balanced, kThreshold,
                                       certify::kBalancedColumnBudget);
-  const double planSeconds = CpuSince(start);
-  start = std::clock();
-  const certify::LinearProgram program = model.Build();
-  const double buildSeconds = CpuSince(start);
-  start = std::clock();
-  const certify::LpSolution solution = certify::MakeLpSolver()->Solve(program, 120.0);
-  const double solveSeconds = CpuSince(start);
-  start = std::clock();
-  BGraph::Matching decoded;
-  const bool integral = model.Decode(solution.columns, decoded);
-  const double decodeSeconds = CpuSince(start);
-  std::string verdict = "-";
-  double verifySeconds = 0.0;
-  if (integral) {
-    BGraph::Decomposition chains = graph.GetDillworthDecompositionFromMatching(decoded);
-    start = std::clock();
-    verdict = VerifyDecomposition(
-        table, chains, static_cast<int>(chains.size()) - day.openChains);
-    verifySeconds = CpuSince(start);
-    if (verdict.empty()) verdict = "ok";
+  std::cout << spec.Name() << ": " << table.passages.size() << " passages, "
+            << graph.edgeList.size() << " pairs, " << day.openChains << " open chains\n"
+            << "  whole balanced model: " << model.Size().commodities << " commodities, "
+            << model.Size().columns << " columns, " << model.Size().rows << " rows, "
+            << model.Size().entries << " entries, estimate " << model.Size().Bytes() / 1048576
+            << " MB" << std::endl;
+  if (full) {
+    // The whole model at once, as a reference (and for the memory estimate:
+    // run one day per process).
+    const std::uint64_t before = PeakBytes();
+    std::clock_t start = std::clock();
+    const certify::LpSolution solution =
+        certify::MakeLpSolver()->Solve(model.Build(), 600.0);
+    BGraph::Matching decoded;
+    const bool integral = model.Decode(solution.columns, decoded);
+    std::cout << "  whole model solved: " << Seconds(CpuSince(start)) << " CPU s, bound "
+              << model.IntegerBound(solution.objective)
+              << (integral ? " (integral)" : " (fractional)") << ", peak grew by "
+              << (PeakBytes() - before) / 1048576 << " MB" << std::endl;
+    return;
   }
 
-  // The whole certificate with the first maximum matching as the best.
+  // The run as Parvel --search exchange --certify does it (seed 1, N = 1000).
+  std::mt19937_64 engine(1);
+  std::clock_t start = std::clock();
   certify::Settings settings;
   settings.memoryLimit = ~std::uint64_t{0};
-  settings.seconds = 60.0;
-  start = std::clock();
+  settings.seconds = seconds;
   certify::Certificate certificate(graph, table, settings);
-  BGraph::Matching best = maximum;
-  DecompositionCounts counts;
-  {
-    BGraph::Matching copy = maximum;
-    BGraph::Decomposition chains = graph.GetDillworthDecompositionFromMatching(copy);
-    counts.chains = static_cast<int>(chains.size());
-    Decomposition::GetNumberOfBalancedAndRest(table, chains, counts.balanced, counts.rest,
-                                              kThreshold);
-  }
-  std::cout << spec.Name() << ": " << table.passages.size() << " passages, "
-            << graph.edgeList.size() << " pairs, " << day.openChains << " open chains, "
-            << facts.fewestClosedRotations << " rotations at least\n"
-            << "  balanced model: " << model.Size().commodities << " commodities, "
-            << model.Size().columns << " columns, " << model.Size().rows << " rows, "
-            << model.Size().entries << " entries, about " << model.Size().Bytes() / 1048576
-            << " MB\n"
-            << "  CPU s: facts " << Seconds(factsSeconds) << ", plan " << Seconds(planSeconds)
-            << ", build " << Seconds(buildSeconds) << ", solve " << Seconds(solveSeconds)
-            << ", decode " << Seconds(decodeSeconds) << ", verify " << Seconds(verifySeconds)
-            << "\n  LP optimum " << solution.objective << ", bound " << model.IntegerBound(solution.objective) << (integral ? " (integral, " : " (fractional")
-            << (integral ? "decoded: verifier " + verdict + ")" : ")") << std::endl;
-  if (!rest) return;
+  const std::unique_ptr<Search> search =
+      MakeSearch(SearchKind::Exchange, graph, table, engine, kThreshold, false);
+  search->Run(1000);
+  const double searchSeconds = CpuSince(start);
+  BGraph::Matching best = search->BestMatching();
+  DecompositionCounts counts = search->BestCounts();
+  const int searched = counts.balanced;
+  start = std::clock();
   certificate.Run(graph, table, kThreshold, best, counts);
-  std::cout << "  whole certificate from the first matching, rest included: "
-            << Seconds(CpuSince(start)) << " CPU s; ";
+  const double certifySeconds = CpuSince(start);
+  std::cout << "  search " << Seconds(searchSeconds) << " CPU s (best " << searched
+            << " balanced), certificate " << Seconds(certifySeconds) << " CPU s (balanced LPs "
+            << Seconds(certificate.BalancedSeconds()) << "), peak "
+            << PeakBytes() / 1048576 << " MB:" << std::endl;
   certificate.Print();
-  const certify::TimeSpaceModel rested(day, certify::Aim::Rested, kThreshold,
-                                       certify::kRestedColumnBudget);
-  std::cout << "  rested model: " << rested.Size().commodities << " commodities, "
-            << rested.Size().columns << (rested.Fits() ? "" : "+") << " columns" << std::endl;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  bool rest = false;
+  bool full = false;
+  double seconds = 60.0;
   std::vector<DaySpec> days;
   for (int k = 1; k < argc; ++k) {
     const std::string argument = argv[k];
-    if (argument == "--rest") {
-      rest = true;
+    if (argument == "--seconds" && k + 1 < argc) {
+      seconds = std::atof(argv[++k]);
+      continue;
+    }
+    if (argument == "--full") {
+      full = true;
       continue;
     }
     DaySpec spec;
     if (!ParseSpec(argument, spec)) {
-      std::cout << "Usage: certify_bench [--rest] [<shape>:<passages>[:<terminals>] ...]"
+      std::cout << "Usage: certify_bench [--full] [--seconds S] [<shape>:<passages>[:<terminals>] ...]"
                 << std::endl;
       return 1;
     }
@@ -197,10 +195,11 @@ int main(int argc, char* argv[]) {
   }
   if (days.empty()) {
     for (const char* shape : {"airline", "nonight"})
-      for (std::size_t n : {200, 1000, 2000, 5000}) days.push_back({shape, n, 0});
-    days.push_back({"airline", 1000, 20});
-    days.push_back({"airline", 5000, 60});
+      for (std::size_t n : {200, 1000, 2000, 5000}) {
+        days.push_back({shape, n, 0});
+        days.push_back({shape, n, std::max<std::size_t>(10, n / 80)});
+      }
   }
-  for (const DaySpec& spec : days) Measure(spec, rest);
+  for (const DaySpec& spec : days) Measure(spec, full, seconds);
   return 0;
 }

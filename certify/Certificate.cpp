@@ -1,13 +1,16 @@
 #include "certify/Certificate.h"
 
 #include <algorithm>
+#include <map>
 #include <cmath>
+#include <ctime>
 #include <iostream>
 #include <sstream>
 
 #include "bipartite/DecompositionVerifier.h"
 #include "certify/LinearProgram.h"
 #include "certify/RotationMerge.h"
+#include "common/ChainEnds.h"
 #include "common/MemoryLimit.h"
 #include "common/Poset.h"
 #include "common/TerminalIndex.h"
@@ -55,6 +58,49 @@ std::string CheckRule(const BGraph& graph, const TimeTable& table,
   if (CountRulePairs(passages, minTurn) != graph.edgeList.size())
     return "the precedence graph does not follow the model's connection rule";
   return "";
+}
+
+// Per terminal number: the chains that every maximum matching starts and
+// ends there (`maximum` being one of them), and the open balanced chains of
+// `matching`, with each passage's open balanced chain's terminal.
+struct TerminalCounts {
+  std::map<std::uint32_t, int> starts, ends, balanced;
+  std::vector<std::uint32_t> balancedHome;  // per position, kNoHome off such chains
+};
+
+TerminalCounts CountByTerminal(const std::vector<Passage>& passages,
+                               const BGraph::Matching& maximum, const BGraph::Matching& matching) {
+  const auto n = static_cast<std::uint32_t>(passages.size());
+  TerminalCounts counts;
+  const auto links = [n](const BGraph::Matching& pairs, std::vector<std::uint32_t>& next,
+                         std::vector<std::uint8_t>& hasPrevious) {
+    next.assign(n, kNoHome);
+    hasPrevious.assign(n, 0);
+    for (const auto& pair : pairs) {
+      const auto left = static_cast<std::uint32_t>(std::min(pair.first, pair.second));
+      const auto right = static_cast<std::uint32_t>(std::max(pair.first, pair.second)) - n;
+      next[left] = right;
+      hasPrevious[right] = 1;
+    }
+  };
+  std::vector<std::uint32_t> next;
+  std::vector<std::uint8_t> hasPrevious;
+  links(maximum, next, hasPrevious);
+  for (std::uint32_t p = 0; p < n; ++p) {
+    if (!hasPrevious[p]) ++counts.starts[passages[p].origin];
+    if (next[p] == kNoHome) ++counts.ends[passages[p].destination];
+  }
+  links(matching, next, hasPrevious);
+  counts.balancedHome.assign(n, kNoHome);
+  for (std::uint32_t p = 0; p < n; ++p) {
+    if (hasPrevious[p]) continue;
+    std::uint32_t last = p;
+    while (next[last] != kNoHome) last = next[last];
+    if (!IsBalancedChain(passages[p], passages[last])) continue;
+    ++counts.balanced[passages[p].origin];
+    for (std::uint32_t q = p; q != kNoHome; q = next[q]) counts.balancedHome[q] = passages[p].origin;
+  }
+  return counts;
 }
 
 }  // namespace
@@ -130,27 +176,9 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     balanced.reset();
   }
   if (balanced) {
-    const LpSolution solution = MakeLpSolver()->Solve(balanced->Build(), settings.seconds);
-    if (solution.status == LpSolution::Status::Optimal) {
-      lpSolved = true;
-      BGraph::Matching decoded;
-      DecompositionCounts counts;
-      if (balanced->Decode(solution.columns, decoded) &&
-          (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
-          CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
-        matching = std::move(decoded);
-        best = counts;
-        keptLp = true;
-      }
-      bound = balanced->IntegerBound(solution.objective) + closedRotations(best);
-    } else if (solution.status == LpSolution::Status::OutOfTime) {
-      std::ostringstream text;
-      text << "its LP (" << balanced->Size().columns << " columns) took more than "
-           << settings.seconds << " s";
-      fallback = text.str();
-    } else {
-      fallback = "the LP solver found no optimum";
-    }
+    const std::clock_t start = std::clock();
+    SolveBalanced(graph, table, threshold, matching, best);
+    balancedSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
     balanced.reset();
   }
   if (!lpSolved) {
@@ -160,6 +188,93 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
   certified = isCertified(bound);
   if (lpSolved) BoundRest(graph, table, threshold, matching, best);
   return keptLp;
+}
+
+// Only the homes where the best falls short of min(starts, ends) need a
+// commodity at first: every other home has at most that many balanced
+// chains in any maximum matching, and the best has them. So the LP over the
+// chosen homes (the others' chains flying in the commodity of all chains)
+// plus the others' minima bounds the open balanced chains: a relaxation of
+// the whole model, much smaller while few homes are chosen. When it does
+// not prove the best, a second LP looks for a better decomposition: the
+// chosen homes as before, and each other home keeping at most the passages
+// of its balanced chains in the best (a restriction, in which the best is
+// one solution). Then the homes whose balanced chains the chosen homes'
+// flow crossed are chosen too, and both are solved again, until the best
+// is proven, no home is added, or time runs out; the bound only falls.
+void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
+                                BGraph::Matching& matching, DecompositionCounts& best) {
+  const auto closedRotations = [this](const DecompositionCounts& counts) {
+    return counts.chains - day.openChains;
+  };
+  const std::clock_t start = std::clock();
+  const auto secondsLeft = [&] {
+    return settings.seconds - static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  };
+  std::vector<std::uint32_t> chosen;
+  bool first = true;
+  int openBound = 0;
+  for (;;) {
+    const TerminalCounts counts = CountByTerminal(day.passages, maximum, matching);
+    int unchosen = 0;
+    for (const auto& [terminal, starts] : counts.starts) {
+      const auto ends = counts.ends.find(terminal);
+      const int most = ends == counts.ends.end() ? 0 : std::min(starts, ends->second);
+      const auto found = counts.balanced.find(terminal);
+      const int reached = found == counts.balanced.end() ? 0 : found->second;
+      if (reached < most || std::binary_search(chosen.begin(), chosen.end(), terminal))
+        day.homes.push_back(terminal);
+      else
+        unchosen += most;
+    }
+    chosen = day.homes;
+    if (day.homes.empty()) day.homes.push_back(kNoHome);  // no home commodity at all
+    const TimeSpaceModel relaxed(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
+    const LpSolution solution = MakeLpSolver()->Solve(relaxed.Build(), secondsLeft());
+    if (solution.status != LpSolution::Status::Optimal) {
+      std::ostringstream text;
+      if (solution.status == LpSolution::Status::OutOfTime)
+        text << "its LP (" << relaxed.Size().columns << " columns) took more than "
+             << settings.seconds << " s";
+      else
+        text << "the LP solver found no optimum";
+      if (first) fallback = text.str();
+      break;
+    }
+    first = false;
+    lpSolved = true;
+    const int relaxedBound = relaxed.IntegerBound(solution.objective) + unchosen;
+    openBound = openBound == 0 ? relaxedBound : std::min(openBound, relaxedBound);
+    if (best.balanced - closedRotations(best) >= openBound || secondsLeft() <= 0.0) break;
+
+    day.keptHome = counts.balancedHome;
+    const TimeSpaceModel kept(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
+    const LpSolution keptSolution = MakeLpSolver()->Solve(kept.Build(), secondsLeft());
+    day.keptHome.clear();
+    BGraph::Matching decoded;
+    DecompositionCounts decodedCounts;
+    if (keptSolution.status == LpSolution::Status::Optimal &&
+        kept.Decode(keptSolution.columns, decoded) &&
+        (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
+        CheckedCounts(graph, table, threshold, decoded, decodedCounts) &&
+        IsBetter(decodedCounts, best)) {
+      matching = std::move(decoded);
+      best = decodedCounts;
+      keptLp = true;
+    }
+    if (best.balanced - closedRotations(best) >= openBound || secondsLeft() <= 0.0) break;
+    // Homes whose balanced chains the chosen homes' flow crossed.
+    const std::vector<std::uint8_t> flown = relaxed.FlownHome(solution.columns);
+    const std::size_t before = chosen.size();
+    for (std::uint32_t p = 0; p < flown.size(); ++p)
+      if (flown[p] && counts.balancedHome[p] != kNoHome) chosen.push_back(counts.balancedHome[p]);
+    std::sort(chosen.begin(), chosen.end());
+    chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    day.homes.clear();
+    if (chosen.size() == before) break;
+  }
+  day.homes.clear();
+  if (lpSolved) bound = openBound + closedRotations(best);
 }
 
 void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double threshold,
@@ -236,3 +351,4 @@ void Certificate::AddToReport(boost::property_tree::ptree& report) const {
 }
 
 }  // namespace certify
+

@@ -87,6 +87,8 @@ class Certificate {
   void Print() const;
   // What Print and AddToReport tell.
   bool LpSolved() const { return lpSolved; }
+  // CPU seconds the balanced programs took (0 when none was solved).
+  double BalancedSeconds() const { return balancedSeconds; }
   int Bound() const { return bound; }
   bool Certified() const { return certified; }
   bool KeptLp() const { return keptLp; }
@@ -107,6 +109,7 @@ class Certificate {
   // Results of Run.
   int combinatorialBound = 0;
   bool lpSolved = false;
+  double balancedSeconds = 0.0;
   int bound = 0;
   bool certified = false;
   bool keptLp = false;
@@ -119,6 +122,8 @@ class Certificate {
   // it; false otherwise.
   bool CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching matching, DecompositionCounts& counts) const;
+  void SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
+                     BGraph::Matching& matching, DecompositionCounts& best);
   void BoundRest(const BGraph& graph, TimeTable& table, double threshold,
                  BGraph::Matching& matching, DecompositionCounts& best);
 };

@@ -19,16 +19,19 @@ constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Bytes per column, row and matrix entry while the program is built and
-// solved, estimated generously: the plan and the program here, the
-// solver's copies of both, its presolved model and its factors.
-constexpr std::uint64_t kBytesPerColumn = 240;
-constexpr std::uint64_t kBytesPerRow = 200;
-constexpr std::uint64_t kBytesPerEntry = 60;
+// solved: the plan and the program here, the solver's copies of both, its
+// presolved model and its factors. Calibrated on the peak memory measured
+// by `certify_bench --full` (the whole balanced model of generated days of
+// 1,000 passages grew the peak by 1.4 and 1.75 times the estimate from 240,
+// 200 and 60 bytes), and doubled from those.
+constexpr std::uint64_t kBytesPerColumn = 480;
+constexpr std::uint64_t kBytesPerRow = 400;
+constexpr std::uint64_t kBytesPerEntry = 120;
 
 std::uint32_t DenseTerminals(const std::vector<Passage>& passages,
                              std::vector<std::uint32_t>& originAt,
-                             std::vector<std::uint32_t>& destinationAt) {
-  std::vector<std::uint32_t> terminals;
+                             std::vector<std::uint32_t>& destinationAt,
+                             std::vector<std::uint32_t>& terminals) {
   for (const Passage& passage : passages) {
     terminals.push_back(passage.origin);
     terminals.push_back(passage.destination);
@@ -61,6 +64,10 @@ std::vector<std::vector<std::uint32_t>> SortedBy(
 
 }  // namespace
 
+bool Day::IsHome(std::uint32_t terminal) const {
+  return homes.empty() || std::binary_search(homes.begin(), homes.end(), terminal);
+}
+
 int TimeSpaceModel::IntegerBound(double optimum) const {
   constexpr double kTolerance = 1e-6;
   const double penalties = Penalty() * static_cast<double>(day.passages.size());
@@ -74,7 +81,7 @@ std::uint64_t ModelSize::Bytes() const {
 TimeSpaceModel::TimeSpaceModel(const Day& day, Aim aim, double threshold,
                                std::uint64_t columnCap)
     : day(day), aim(aim), threshold(threshold) {
-  terminals = DenseTerminals(day.passages, originAt, destinationAt);
+  terminals = DenseTerminals(day.passages, originAt, destinationAt, terminalIds);
   if (aim == Aim::Rested) PlanRestClasses();
   PlanCommodities();
   const std::uint64_t memberships = PlanMembers(columnCap);
@@ -162,7 +169,8 @@ void TimeSpaceModel::PlanCommodities() {
   for (std::uint32_t p = 0; p < n; ++p) {
     if (!day.canStart[p]) continue;
     const std::uint32_t home = originAt[p];
-    if (endsAt[home])
+    if (endsAt[home] && (day.IsHome(day.passages[p].origin) ||
+                         (!day.keptHome.empty() && day.keptHome[p] == day.passages[p].origin)))
       opened.emplace_back(home, aim == Aim::Rested ? startClassHome[p] : 0);
     if (aim == Aim::Rested) opened.emplace_back(kAnyHome, startClassAny[p]);
   }
@@ -265,8 +273,10 @@ std::uint64_t TimeSpaceModel::PlanMembers(std::uint64_t cap) {
       backwardHome = c.home;
     }
     sweepForward(c);
+    const bool kept = c.home != kAnyHome && !day.IsHome(terminalIds[c.home]);
     for (std::uint32_t p = 0; p < n; ++p)
-      if (forward[p] && backward[p]) members[k].push_back(p);
+      if (forward[p] && backward[p] && (!kept || day.keptHome[p] == terminalIds[c.home]))
+        members[k].push_back(p);
     memberships += members[k].size();
   }
   return memberships;
@@ -459,6 +469,16 @@ LinearProgram TimeSpaceModel::Build(int minOpenBalanced) const {
     program.AddColumn(cost, 1.0, entries);
   }
   return program;
+}
+
+std::vector<std::uint8_t> TimeSpaceModel::FlownHome(const std::vector<double>& solution) const {
+  constexpr double kTolerance = 1e-6;
+  std::vector<std::uint8_t> flown(day.passages.size(), 0);
+  for (std::size_t v = 0; v < variables.size() && v < solution.size(); ++v)
+    if (!(variables[v].ways & kWait) && commodities[variables[v].commodity].home != kAnyHome &&
+        solution[v] > kTolerance)
+      flown[variables[v].passage] = 1;
+  return flown;
 }
 
 bool TimeSpaceModel::Decode(const std::vector<double>& solution,

@@ -36,6 +36,11 @@
 // from a start and leave towards an end (earliest-arrival sweeps per
 // terminal), which keeps the model small.
 //
+// Homes may be chosen (Day::homes): each home commodity left out shrinks
+// the program by up to four columns per passage it could carry, and the
+// home's chains fly in the commodity of all others; the objective then
+// counts the open balanced chains of the chosen homes only.
+//
 // Cost: planning is O(commodities * n log n); the program has one column
 // per (passage, commodity, way) and per waiting arc, one row per passage and
 // per time node.
@@ -56,7 +61,18 @@ struct Day {
   std::vector<std::uint8_t> canEnd;
   int openChains = 0;  // passages less the size of a maximum matching
   double minTurn = 0.0;
+  // Home commodities that may carry every passage (terminal numbers,
+  // ascending); every home when empty.
+  std::vector<std::uint32_t> homes;
+  // Empty, or per position the terminal of a home outside `homes` whose
+  // commodity may carry that passage too (kNoHome: none). Such homes carry
+  // no other passage: the program is then a restriction, whose integral
+  // optima are decompositions, not a relaxation.
+  std::vector<std::uint32_t> keptHome;
+  bool IsHome(std::uint32_t terminal) const;
 };
+
+constexpr std::uint32_t kNoHome = 0xFFFFFFFFu;
 
 enum class Aim { Balanced, Rested };
 
@@ -99,6 +115,9 @@ class TimeSpaceModel {
   // the solution is fractional or its flow cannot be paired.
   bool Decode(const std::vector<double>& solution, BGraph::Matching& matching) const;
 
+  // Per position: whether a home commodity flies it in `solution`, in part.
+  std::vector<std::uint8_t> FlownHome(const std::vector<double>& solution) const;
+
  private:
   static constexpr std::uint32_t kAnyHome = 0xFFFFFFFFu;
   enum Way : std::uint8_t { kStarts = 1, kEnds = 2, kWait = 4 };
@@ -124,6 +143,7 @@ class TimeSpaceModel {
   std::vector<std::uint32_t> originAt;  // dense terminal index per position
   std::vector<std::uint32_t> destinationAt;
   std::uint32_t terminals = 0;
+  std::vector<std::uint32_t> terminalIds;  // per dense index
   std::vector<Commodity> commodities;
   std::vector<std::vector<std::uint32_t>> members;  // passages per commodity, ascending
   // Rested aim: the rest class of each passage's departure as a start, per
