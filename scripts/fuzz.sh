@@ -6,8 +6,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-30}"
-bash scripts/build.sh build-fuzz -DDT_FUZZ=ON -DDT_BUILD_TESTS=OFF \
-  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo
+bash scripts/setup.sh --fuzz
+bash scripts/build.sh build-fuzz -DDT_FUZZ=ON -DDT_BUILD_TESTS=OFF -DDT_BUILD_BENCH=OFF \
+  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 for target in timetable command_line; do

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build
+# The two programs only: the tests and benchmarks build with scripts/test.sh
+# or on demand.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
+cmake --build build -j "$(nproc)" --target programs
 ./build/se/Quorlin --timetable examples/day.csv --B 5 --N 20 --seed 1 --outpath report.xml
 ./build/localsearch/Parvel --timetable examples/day.csv --search exchange --seed 3 \
   --rotations rotations.csv --outpath opt.xml

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build needs, only those not yet present.
+# Installs the Debian packages the build and the tests need, only those not
+# yet present; with --fuzz also clang and libFuzzer for the fuzz targets.
 set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-program-options-dev libboost-graph-dev
-          libgtest-dev libgmp-dev python3 python3-matplotlib clang libclang-rt-14-dev
+          libgtest-dev libgmp-dev python3 python3-matplotlib
           libboost-mpi-dev openmpi-bin libopenmpi-dev pkg-config coinor-libclp-dev)
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -1,0 +1,1 @@
+// The target that holds the precompiled headers needs one source of its own.
