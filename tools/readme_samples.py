@@ -148,7 +148,9 @@ def run(command, folder):
                                 timeout=COMMAND_SECONDS)
     except subprocess.TimeoutExpired:
         return [f"[no end after {COMMAND_SECONDS} s]"]
-    lines = result.stdout.decode("utf-8", "replace").splitlines()
+    # matplotlib's first run in a fresh home says so on standard error, once.
+    lines = [line for line in result.stdout.decode("utf-8", "replace").splitlines()
+             if not line.startswith("Matplotlib is building the font cache")]
     if result.returncode != 0:
         lines.append(f"[exit status {result.returncode}]")
     return lines
