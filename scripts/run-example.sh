@@ -11,5 +11,5 @@ cmake --build build -j "$(nproc)" --target programs
 ./build/se/Quorlin --timetable examples/day.csv --B 5 --N 20 --seed 1 --outpath report.xml
 ./build/localsearch/Parvel --timetable examples/day.csv --search exchange --seed 3 \
   --rotations rotations.csv --outpath opt.xml
-/usr/bin/python3 tools/plot_rotations.py rotations.csv rotations.png --fold
+/usr/bin/python3 tools/plot_rotations.py rotations.csv rotations.png
 echo "Rotations of the example day: rotations.csv, rotations.png"

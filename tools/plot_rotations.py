@@ -1,25 +1,27 @@
 #!/usr/bin/python3
 """Draws the rotations of a decomposition, one horizontal lane per rotation.
 
-    plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--fold] [--select WHICH] [--key FILE.key.csv]
+    plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--unfolded] [--select WHICH] [--key FILE.key.csv]
 
 Input: the rotations CSV that `Parvel --rotations` and `Quorlin --rotations` write, one row per
 passage in rotation order, rotations numbered from 1 and positions from 1 within each, with or
 without the last column `day` (the clock day each passage departs on, 1 for a rotation's first).
 
 Each passage is a bar from its departure to its arrival, labelled with its passage number; the
-terminal numbers stand at the ends of the rotation and at each connection. A rotation's passages
-are laid on one running clock: on the day the `day` column gives, or, in files without it, a
-passage whose departure lies before the previous arrival (after an overnight passage) is moved
-on by whole days; an overnight passage (arrival before departure) ends at its arrival time on
-the next day, so the time axis runs past midnight where needed; tick labels give the hour of
-the day, dotted lines mark midnight.
-After the last arrival a dashed span of the rotation's rest_hours shows the night rest.
-Balanced rotations (ending where they started) have one colour, the others another.
+terminal numbers stand at the ends of the rotation and at each connection. After the last arrival
+a dashed span of the rotation's rest_hours shows the night rest. Balanced rotations (ending where
+they started) have one colour, the others another.
 
-Options (without them the picture is the one described here and above):
-- `--fold`: a picture about 1,000 pixels wide at any size: the axis is one day, 0 to 24 h, and
-  each day of a rotation after its first gets a lane of its own below it (rotation_fold.py).
+The picture is folded: about 1,000 pixels wide at any size, the axis one day, 0 to 24 h, and
+each day of a rotation after its first a lane of its own below it (rotation_fold.py).
+
+Options:
+- `--unfolded`: one running clock instead: a rotation's passages lie on the day the `day`
+  column gives, or, in files without it, a passage whose departure lies before the previous
+  arrival (after an overnight passage) is moved on by whole days; an overnight passage ends at
+  its arrival time on the next day, so the axis runs past midnight as far as the rotations go;
+  tick labels give the hour of the day, dotted lines mark midnight.
+- `--fold`: accepted for the scripts that ask for the folded picture by name; it changes nothing.
 - `--select WHICH`: draw only some rotations: rotation numbers and ranges (`3,7,10-12`, in
   ascending order), `longest:N` (the N with the longest time from first departure to last
   arrival, longest first) or `least-rested:N` (the N with the shortest rest_hours, shortest
@@ -37,9 +39,9 @@ time of a day, and keeping them out keeps every position finite.
 Size guard: a picture holds at most MAX_PASSAGES passages (the text and the raster grow with
 them: 200,000 took gigabytes and minutes). Without --select a longer file is refused as soon as
 its reading passes the limit; with it the whole file is read and the selection must fit.
-The figure has a fixed height per lane and a fixed width per hour (up to 36 inches), so text
-stays the same size at any number of rotations; a PNG can hold about 1,800 lanes (the raster
-limit is 65,535 pixels), an SVG any number. Cost: linear in the number of passages.
+The figure has a fixed height per lane (and, unfolded, a fixed width per hour up to 36 inches),
+so text stays the same size at any number of rotations; a PNG can hold about 2,090 lanes folded,
+1,800 unfolded (the raster limit is 65,535 pixels), an SVG any number. Cost: linear in the number of passages.
 """
 
 import math
@@ -63,9 +65,10 @@ POSITIVE = integer(1)
 # whole day on.
 SLACK = 1e-9
 MAX_PASSAGES = 10000
-USAGE = ("plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--fold] "
+USAGE = ("plot_rotations.py ROTATIONS.csv OUT.png|OUT.svg [--unfolded] "
          "[--select 3,7,10-12|longest:N|least-rested:N] [--key FILE.key.csv]")
-OPTIONS = [Option("fold", switch=True), Option("select"), Option("key", reads_file=True)]
+OPTIONS = [Option("unfolded", switch=True), Option("fold", switch=True), Option("select"),
+           Option("key", reads_file=True)]
 
 LANE_INCHES = 0.3
 HOUR_INCHES = 0.5
@@ -419,13 +422,14 @@ def run(input_path, output_path, fmt, options):
     terminal_label = terminal_number
     if "key" in options:
         terminal_label = key_labels(rotation_key.Key(options["key"]), rotations)
-    if selection or options.get("fold"):
+    folded = not options.get("unfolded")
+    if selection or folded:
         balanced = sum(1 for rotation in rotations if rotation.balanced)
         shown = len(rotations)
         title = (f"{shown} of {total} rotations ({describe(selection, shown)})" if selection else
                  f"{shown} rotation{'s' if shown != 1 else ''}") + \
             f": {balanced} balanced, {shown - balanced} not"
-    if options.get("fold"):
+    if folded:
         for rotation in rotations:
             lay_out(rotation)
         rotation_fold.draw(rotations, output_path, fmt, placed, drawable, terminal_label, title)

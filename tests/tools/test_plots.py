@@ -325,6 +325,16 @@ class ProgramOutputsTest(PlotCase):
                          "--rotations", self.path("quorlin.csv"), "--trace", self.path("trace.csv"))
         parvel_size = self.draw("plot_rotations.py", self.path("parvel.csv"), "parvel.png")
         self.assertGreater(os.path.getsize(self.path("parvel.png")), 1000)
+        # Folded by default: one day wide although two rotations span two days; --fold is the
+        # same picture, --unfolded the running clock of both days.
+        for option, name in (("--fold", "fold.png"), ("--unfolded", "unfolded.png")):
+            result = self.run_script("plot_rotations.py", self.path("parvel.csv"),
+                                     self.path(name), option)
+            self.assertEqual((result.returncode, result.stdout), (0, ""), result.stderr)
+        with open(self.path("parvel.png"), "rb") as a, open(self.path("fold.png"), "rb") as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertLessEqual(parvel_size[0], 1100)
+        self.assertGreater(png_size(self.path("unfolded.png"))[0], 2 * parvel_size[0])
         self.draw("plot_rotations.py", self.path("quorlin.csv"), "quorlin.png")
         svg = self.draw("plot_estimates.py", self.path("trace.csv"), "trace.svg")
         self.assertIn("exact", svg)

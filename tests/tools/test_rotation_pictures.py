@@ -55,7 +55,7 @@ def random_rotations(generator, count):
 
 
 def folded(rotations, terminal_label=plot_rotations.terminal_number):
-    """The figure of --fold for an SVG (labels as text objects, which the font can measure)."""
+    """The folded figure for an SVG (labels as text objects, which the font can measure)."""
     captured = []
     with mock.patch.object(rotation_fold, "save_figure",
                            lambda figure, *_: captured.append(figure)):
@@ -164,7 +164,7 @@ class Options(PlotCase):
         chosen = plot_rotations.select(rotations, plot_rotations.parse_selection("9,3-5,4"), source)
         self.assertEqual([r.number for r in chosen], [3, 4, 5, 9])
 
-        self.run_ok(source, self.path("s.svg"), "--select", "least-rested:4", "--fold")
+        self.run_ok(source, self.path("s.svg"), "--select", "least-rested:4")
         with open(self.path("s.svg"), encoding="utf-8") as stream:
             self.assertIn("4 of 60 rotations (the 4 least rested)", stream.read())
 
@@ -193,7 +193,7 @@ class Options(PlotCase):
                 received.append(stream.read())
         reader = threading.Thread(target=read)
         reader.start()
-        self.run_ok(source, pipe, "--fold")
+        self.run_ok(source, pipe)
         reader.join(timeout=60)
         self.assertTrue(received and received[0].startswith(PNG_SIGNATURE))
         self.assertTrue(stat.S_ISFIFO(os.stat(pipe).st_mode))
@@ -227,8 +227,8 @@ class KeyFromTheConverter(PlotCase):
                                  "exchange", "--seed", "1", "--rotations", rotations],
                                 capture_output=True, text=True, timeout=60)
         self.assertEqual(parvel.returncode, 0, parvel.stdout)
-        result = self.run_script("plot_rotations.py", rotations, self.path("k.svg"), "--fold",
-                                 "--key", day + ".key.csv")
+        result = self.run_script("plot_rotations.py", rotations, self.path("k.svg"), "--key",
+                                 day + ".key.csv")
         self.assertEqual((result.returncode, result.stdout), (0, ""))
         with open(self.path("k.svg"), encoding="utf-8") as stream:
             svg = stream.read()
