@@ -12,18 +12,18 @@ ExchangePlan PlanExchange(std::optional<unsigned int> rounds,
     return plan;
   }
   const double perRound = static_cast<double>(std::max<std::size_t>(rows, 1));
+  const bool small = rows < kSmallDayRows;
+  const unsigned int wanted = small                  ? kDefaultRounds
+                              : rows >= kLargeDayRows ? kLargeDayRounds
+                                                      : kMidDayRounds;
   plan.rounds = static_cast<unsigned int>(
       std::clamp(std::floor(kSearchProposals / perRound), static_cast<double>(kMinDefaultRounds),
-                 static_cast<double>(kDefaultRounds)));
+                 static_cast<double>(wanted)));
   if (restarts) {
     plan.restarts = *restarts;
     return plan;
   }
-  const unsigned int wanted = rows < kSmallDayRows    ? kSmallDayRestarts
-                             : rows >= kLargeDayRows ? kLargeDayRestarts
-                                                     : kDefaultRestarts;
-  const double fit = std::floor(kRunProposals / (perRound * plan.rounds));
-  plan.restarts = static_cast<unsigned int>(std::clamp(fit, 1.0, static_cast<double>(wanted)));
+  plan.restarts = small ? kSmallDayRestarts : 1;
   return plan;
 }
 

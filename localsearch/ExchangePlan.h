@@ -9,15 +9,17 @@
 // has far fewer rested chains than it ends with, and its best often comes
 // after a long stall. So the default is a fixed schedule sized by the day,
 // deterministic like the search:
-// - kDefaultRounds rounds per search, fewer on very large days (at most
-//   kSearchProposals proposals, rounds times rows, but kMinDefaultRounds
-//   rounds at least);
-// - kDefaultRestarts restarts: kSmallDayRestarts on days of fewer than
-//   kSmallDayRows rows, where a search costs little, kLargeDayRestarts
-//   from kLargeDayRows rows on, where a missed optimum is likelier; at
-//   most as many as kRunProposals proposals allow, but one at least.
-// On a 2-core machine of 2024 that is about 1.3 s for 1,000 passages and
-// 10-14 s for 5,000 (bench/README.md).
+// - on days of fewer than kSmallDayRows rows, where a search costs little,
+//   kSmallDayRestarts independent searches of kDefaultRounds rounds;
+// - on larger days one long search: kMidDayRounds rounds, kLargeDayRounds
+//   from kLargeDayRows rows on. At equal work one slow cooling beats the
+//   best of several fast ones there (bench/README.md): restarts that each
+//   cool in 5,000 rounds stop a few balanced rotations short on the large
+//   cut-outs of rail days, where one search of 25,000 rounds does not.
+// Every search proposes at most kSearchProposals moves (rounds times rows),
+// but runs kMinDefaultRounds rounds at least.
+// On a 2-core machine of 2024 that is about 1 s for 1,000 passages and
+// 8-17 s for 5,000 (bench/README.md).
 // A run stops early only when its best meets both bounds (SearchStop.h),
 // or at its time limit.
 //
@@ -35,14 +37,13 @@ struct ExchangePlan {
 };
 
 constexpr unsigned int kDefaultRounds = 5000;
+constexpr unsigned int kMidDayRounds = 15000;
+constexpr unsigned int kLargeDayRounds = 25000;
 constexpr unsigned int kMinDefaultRounds = 1000;
-constexpr unsigned int kDefaultRestarts = 3;
 constexpr unsigned int kSmallDayRestarts = 8;
 constexpr std::size_t kSmallDayRows = 400;
-constexpr unsigned int kLargeDayRestarts = 5;
 constexpr std::size_t kLargeDayRows = 2500;
 constexpr double kSearchProposals = 2.5e8;
-constexpr double kRunProposals = 2e8;
 
 // `rows`: rows of the split graph with at least one cell (proposals per
 // round).

@@ -24,6 +24,14 @@ bool SearchBounds::Proves(const DecompositionCounts& counts) const {
          counts.rest >= *rest;
 }
 
+BalancedClaim ClaimBalanced(const SearchBounds& bounds, const DecompositionCounts& best) {
+  const int cycles = best.chains - bounds.chains;
+  BalancedClaim claim;
+  claim.bound = bounds.balanced.value_or(best.chains - cycles) + cycles;
+  claim.optimal = cycles == 0 && best.balanced == claim.bound;
+  return claim;
+}
+
 SearchBounds CombinatorialBounds(const BGraph& graph, const TimeTable& table,
                                  const BGraph::Matching& maximum) {
   SearchBounds bounds;

@@ -33,6 +33,18 @@ struct SearchBounds {
   bool Proves(const DecompositionCounts& counts) const;
 };
 
+// What the bound line says of a search's best: the bound on its balanced
+// chains (the bound over open chains plus the closed rotations the best
+// still has, each one balanced chain of its own), and whether the best is
+// proven to rank highest. That takes the fewest chains as well: a best that
+// keeps a closed rotation may meet its own bound while a decomposition
+// with one chain fewer, which ranks higher whatever its balance, exists.
+struct BalancedClaim {
+  int bound = 0;
+  bool optimal = false;
+};
+BalancedClaim ClaimBalanced(const SearchBounds& bounds, const DecompositionCounts& best);
+
 // The bounds that cost next to nothing: the fewest chains, the balanced
 // bound of each connected part of the follow relation (BalancedBound.h),
 // and every chain rested. `maximum` is a maximum matching of `graph`.

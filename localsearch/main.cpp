@@ -104,20 +104,10 @@ boost::property_tree::ptree BuildReport(const FinalResult& result, double thresh
   return report;
 }
 
-// The bound on balanced chains of the best decomposition: the bound over
-// open chains, plus the cycles the best decomposition still has (each
-// counts as one balanced chain of its own).
-struct BoundResult {
-  int bound = 0;
-  bool optimal = false;
-};
+using BoundResult = BalancedClaim;
 
 BoundResult BoundOf(const SearchBounds& bounds, const DecompositionCounts& best) {
-  const int cycles = best.chains - bounds.chains;
-  BoundResult result;
-  result.bound = bounds.balanced.value_or(best.chains - cycles) + cycles;
-  result.optimal = best.balanced == result.bound;
-  return result;
+  return ClaimBalanced(bounds, best);
 }
 
 void PrintBound(const BoundResult& bound) {

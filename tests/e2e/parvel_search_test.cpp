@@ -135,6 +135,30 @@ TEST(ParvelExchange, AnExtensionOptionAddsTheRotationLinesAndInitialCountsOnly) 
   }
 }
 
+// Overnight passages close 103 on itself and 102, 104 into a cycle in the
+// walk's start (2 rotations, 1 balanced, meeting its bound of 1): a single
+// rotation covers the day all the same, so the start is not optimal.
+TEST(ParvelBound, AStartKeepingAClosedRotationIsNotClaimedOptimal) {
+  TempDir dir;
+  const std::string day = dir.Write("cyclic.csv",
+                                    "passage,origin,destination,departure,arrival\n"
+                                    "101,1,2,1,12\n102,2,2,23,12\n103,1,1,12,1\n104,2,2,22,1\n");
+  const std::string report = dir.File("opt.xml");
+  const ProgramResult walk =
+      RunParvel({"--timetable", day, "--N", "0", "--bound", "--outpath", report});
+  ASSERT_EQ(walk.status, 0) << walk.out;
+  const std::vector<std::string> lines = SplitLines(walk.out);
+  ASSERT_EQ(lines.size(), 9u) << walk.out;
+  EXPECT_EQ(lines[6], "final rotations: 2");
+  EXPECT_EQ(lines[7], "upper bound on balanced chains = 1");
+  EXPECT_EQ(ParseReport(report).get<std::string>("OPT.balanced_optimal"), "false");
+
+  const ProgramResult exchange = RunParvel({"--timetable", day, "--search", "exchange", "--seed", "1"});
+  EXPECT_NE(exchange.out.find("final rotations: 1\n"), std::string::npos) << exchange.out;
+  EXPECT_NE(exchange.out.find("upper bound on balanced chains = 0 (reached: optimal)\n"),
+            std::string::npos) << exchange.out;
+}
+
 TEST(ParvelExchange, UnknownSearchIsACommandLineErrorAndOwnAbbreviationsStay) {
   const ProgramResult bad = RunParvel({"--timetable", kDay, "--search", "tabu"});
   EXPECT_EQ(bad.status, 1);

@@ -170,3 +170,38 @@ TEST(ExchangeSearch, SameSeedSameRunAndRecordingIsBounded) {
   EXPECT_EQ(a.Balances().size(), 1666u);
   EXPECT_EQ(a.Rests().size(), 1666u);
 }
+
+// The bound line's claim, put to every maximum matching of small days with
+// overnight passages as if it were a search's best: "optimal" only for a
+// decomposition no other ranks above, and the bound never below it.
+TEST(BalancedClaim, OptimalOnlyWhenNoMaximumMatchingRanksHigher) {
+  std::mt19937 random(29);
+  constexpr double threshold = 10.0;
+  int claims = 0;
+  int cyclicBests = 0;
+  for (int day = 0; day < 200; ++day) {
+    TimeTable table = lstest::SmallDay(4 + day % 6, random);
+    BGraph graph;
+    lstest::BuildGraph(table, graph);
+    const std::vector<BGraph::Matching> all = lstest::AllMaximumMatchings(graph);
+    const DecompositionCounts truth = lstest::BruteForceBest(graph, table, all, threshold);
+    const SearchBounds bounds = CombinatorialBounds(graph, table, graph.GetMaxMatching());
+    for (const BGraph::Matching& matching : all) {
+      const DecompositionCounts counts = lstest::CountsOf(graph, table, matching, threshold);
+      const BalancedClaim claim = ClaimBalanced(bounds, counts);
+      ASSERT_GE(claim.bound, counts.balanced) << "day " << day;
+      if (counts.chains == truth.chains) {
+        ASSERT_GE(claim.bound, truth.balanced) << "day " << day;
+      }
+      if (!claim.optimal) continue;
+      ++claims;
+      ASSERT_EQ(counts.chains, truth.chains) << "day " << day;
+      ASSERT_EQ(counts.balanced, truth.balanced) << "day " << day;
+    }
+    // Days whose fewest chains keep a closed rotation: never claimed, and
+    // counted to show the days have them.
+    cyclicBests += truth.chains > bounds.chains ? 1 : 0;
+  }
+  EXPECT_GT(claims, 100);
+  EXPECT_GT(cyclicBests, 0);
+}
