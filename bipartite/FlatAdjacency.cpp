@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <thread>
 
+#include "common/BesideThread.h"
+
 std::shared_ptr<const FlatAdjacency> FlatAdjacency::FromEdges(
     std::size_t vertexCount, const std::vector<std::pair<int, int>>& edges) {
   std::vector<std::uint32_t> degree(vertexCount, 0);
@@ -41,9 +43,7 @@ std::shared_ptr<const FlatAdjacency> FlatAdjacency::FromEdges(
   }
   if (largestFirst < smallestSecond && edges.size() >= (std::size_t{1} << 20) &&
       std::thread::hardware_concurrency() > 1) {
-    std::thread seconds([&] { fill(false); });
-    fill(true);
-    seconds.join();
+    RunBesideThread([&] { fill(false); }, [&] { fill(true); });
   } else {
     // One pass in edge order: a vertex that is a first end of some edges and
     // a second end of others gets them in edge order.

@@ -17,6 +17,8 @@
 
 #include <boost/graph/max_cardinality_matching.hpp>
 
+#include "common/BesideThread.h"
+
 namespace flat {
 
 namespace {
@@ -79,13 +81,16 @@ void SortLikeStdSort(T* first, T* last, Less less) {
     };
     std::vector<Task> tasks{{first, last, static_cast<long>(std::__lg(last - first)) * 2}};
     std::size_t running = 0;
+    // Set when a thread could not list its halves (an allocation failed):
+    // the other stops waiting for them.
+    bool failed = false;
     std::mutex mutex;
     std::condition_variable changed;
     const auto work = [&] {
       std::unique_lock<std::mutex> lock(mutex);
       while (true) {
-        changed.wait(lock, [&] { return !tasks.empty() || running == 0; });
-        if (tasks.empty()) return;
+        changed.wait(lock, [&] { return failed || !tasks.empty() || running == 0; });
+        if (failed || tasks.empty()) return;
         // The largest task first: the two threads end at about the same time.
         const auto largest =
             std::max_element(tasks.begin(), tasks.end(), [](const Task& a, const Task& b) {
@@ -104,15 +109,19 @@ void SortLikeStdSort(T* first, T* last, Less less) {
         lock.lock();
         --running;
         if (split) {
-          tasks.push_back({task.first, cut, task.depth - 1});
-          tasks.push_back({cut, task.last, task.depth - 1});
+          try {
+            tasks.push_back({task.first, cut, task.depth - 1});
+            tasks.push_back({cut, task.last, task.depth - 1});
+          } catch (...) {
+            failed = true;
+            changed.notify_all();
+            throw;
+          }
         }
         changed.notify_all();
       }
     };
-    std::thread helper(work);
-    work();
-    helper.join();
+    RunBesideThread(work, work);
     std::__final_insertion_sort(first, last, comp);
     return;
   }

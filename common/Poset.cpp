@@ -5,6 +5,7 @@
 #include <iostream>
 #include <thread>
 
+#include "common/BesideThread.h"
 #include "common/TerminalIndex.h"
 
 bool CanFollow(const Passage& before, const Passage& after) {
@@ -95,9 +96,7 @@ void Poset::CreatePoset(TimeTable& table, const FollowRule& rule) {
   const bool twoThreads = n >= kTwoThreadsFrom && std::thread::hardware_concurrency() > 1;
   const auto inHalves = [&](const auto& walk) {
     if (twoThreads) {
-      std::thread upper([&] { walk(1, middle, n); });
-      walk(0, 0, middle);
-      upper.join();
+      RunBesideThread([&] { walk(1, middle, n); }, [&] { walk(0, 0, middle); });
     } else {
       walk(0, 0, middle);
       walk(1, middle, n);

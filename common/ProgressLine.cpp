@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <exception>
+#include <system_error>
 
 namespace {
 
@@ -30,14 +32,26 @@ ProgressLine::ProgressLine(Text text) : ProgressLine(std::move(text), StandardEr
 
 ProgressLine::ProgressLine(Text text, bool enabled) : text(std::move(text)) {
   if (!enabled) return;
+  // A ticker that cannot be started leaves the run without its line.
+  try {
+    StartTicker();
+  } catch (const std::system_error&) {
+  }
+}
+
+void ProgressLine::StartTicker() {
   ticker = std::thread([this] {
     const auto start = std::chrono::steady_clock::now();
     std::unique_lock<std::mutex> lock(mutex);
-    // Shown at least once, however short the run.
-    do {
-      Tick(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-      wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping; });
-    } while (!stopping);
+    // Shown at least once, however short the run. A line that cannot be
+    // made (its text's allocation failed) is given up, not the run.
+    try {
+      do {
+        Tick(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        wake.wait_for(lock, std::chrono::milliseconds(250), [this] { return stopping; });
+      } while (!stopping);
+    } catch (const std::exception&) {
+    }
   });
 }
 

@@ -8,7 +8,8 @@
 // line, leaving the cursor where the line began. When standard error is not
 // a terminal nothing is started and nothing is written, so standard output,
 // redirected error output and report files stay byte for byte as without
-// it. The text comes from a callback that runs on the ticker thread: it may
+// it. A line that cannot be started or made is left out; the run goes on.
+// The text comes from a callback that runs on the ticker thread: it may
 // read only what is safe to read concurrently (atomics).
 
 #include <condition_variable>
@@ -42,5 +43,6 @@ class ProgressLine {
   std::size_t shown = 0;  // length of the line on screen
   std::thread ticker;
 
+  void StartTicker();
   void Tick(double seconds);
 };

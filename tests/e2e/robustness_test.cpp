@@ -60,6 +60,8 @@ TEST(Robustness, OptionMistakesGetOneLineOnStandardErrorBeforeTheSameHelp) {
       {PARVEL_BIN, {"--N", "-4"}, "--N: \"-4\" is negative"},
       {QUORLIN_BIN, {"--timetable", kDay, "--timetable", kDay}, "--timetable is given more than once"},
       {PARVEL_BIN, {"--max_memory", "lots"}, "--max_memory: \"lots\" is not a size such as 512M or 8G"},
+      // Two extensions share the start of a name.
+      {QUORLIN_BIN, {"--st"}, "--st is ambiguous: --streams, --strict"},
   };
   for (const Case& c : cases) {
     const ProgramResult result = RunProgram(c.binary, With({"--timetable", kDay}, c.args));
