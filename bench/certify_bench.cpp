@@ -8,7 +8,8 @@
 // commodity) built and solved at once, with how much the peak memory grew,
 // against the model's size estimate; run one day per process for that.
 //
-// A day is <shape>:<passages>[:<terminals>], shape one of
+// A day is a timetable file (a name ending in .csv), or
+// <shape>:<passages>[:<terminals>], shape one of
 //   airline    the generator's airline day (hubs and spokes, overnight
 //              passages), or with <terminals> a day of few terminals with
 //              many passages each (rail-like);
@@ -16,6 +17,10 @@
 //              departure), so the follow relation has no cycle.
 // Default: both shapes, airline-like and rail-like (one terminal per 80
 // passages, at least 10), of 200, 1,000, 2,000 and 5,000 passages.
+//
+// After the certificate's lines it lists every linear program solved:
+// what it was, its size, the CPU seconds of building and solving it, and
+// its outcome.
 //
 // Times are CPU seconds of this process (std::clock): on a shared machine
 // compare them, not wall times.
@@ -50,16 +55,22 @@ namespace {
 constexpr double kThreshold = 11.0;
 
 struct DaySpec {
+  std::string file;  // a timetable file instead of a generated day
   std::string shape;
   std::size_t passages = 0;
   std::size_t terminals = 0;
   std::string Name() const {
+    if (!file.empty()) return file;
     return shape + ":" + std::to_string(passages) +
            (terminals > 0 ? ":" + std::to_string(terminals) : "");
   }
 };
 
 bool ParseSpec(const std::string& text, DaySpec& spec) {
+  if (text.size() > 4 && text.compare(text.size() - 4, 4, ".csv") == 0) {
+    spec.file = text;
+    return true;
+  }
   std::vector<std::string> parts;
   std::stringstream in(text);
   for (std::string part; std::getline(in, part, ':');) parts.push_back(part);
@@ -76,6 +87,15 @@ bool ParseSpec(const std::string& text, DaySpec& spec) {
 }
 
 TimeTable MakeDay(const DaySpec& spec) {
+  if (!spec.file.empty()) {
+    TimeTable table;
+    std::string error;
+    if (!table.Load(spec.file, error)) {
+      std::cout << error << std::endl;
+      std::exit(1);
+    }
+    return table;
+  }
   std::vector<Passage> passages = bench::GeneratePassages(spec.passages, 1, spec.terminals);
   if (spec.shape == "nonight") {
     std::vector<Passage> kept;
@@ -167,6 +187,19 @@ void Measure(const DaySpec& spec, bool full, double seconds) {
             << Seconds(certificate.BalancedSeconds()) << "), peak "
             << PeakBytes() / 1048576 << " MB:" << std::endl;
   certificate.Print();
+  for (const certify::LpRecord& record : certificate.Records()) {
+    const char* outcome = "failed";
+    switch (record.status) {
+      case certify::LpSolution::Status::Optimal: outcome = "optimal"; break;
+      case certify::LpSolution::Status::Infeasible: outcome = "infeasible"; break;
+      case certify::LpSolution::Status::OutOfTime: outcome = "out of time"; break;
+      case certify::LpSolution::Status::Failed: break;
+    }
+    std::cout << "  LP " << record.what << ": " << record.size.commodities << " commodities, "
+              << record.size.columns << " columns, " << record.size.rows << " rows, "
+              << record.size.entries << " entries, " << Seconds(record.seconds) << " CPU s, "
+              << outcome << std::endl;
+  }
 }
 
 }  // namespace
@@ -187,7 +220,7 @@ int main(int argc, char* argv[]) {
     }
     DaySpec spec;
     if (!ParseSpec(argument, spec)) {
-      std::cout << "Usage: certify_bench [--full] [--seconds S] [<shape>:<passages>[:<terminals>] ...]"
+      std::cout << "Usage: certify_bench [--full] [--seconds S] [<file.csv> | <shape>:<passages>[:<terminals>] ...]"
                 << std::endl;
       return 1;
     }
@@ -196,8 +229,8 @@ int main(int argc, char* argv[]) {
   if (days.empty()) {
     for (const char* shape : {"airline", "nonight"})
       for (std::size_t n : {200, 1000, 2000, 5000}) {
-        days.push_back({shape, n, 0});
-        days.push_back({shape, n, std::max<std::size_t>(10, n / 80)});
+        days.push_back({"", shape, n, 0});
+        days.push_back({"", shape, n, std::max<std::size_t>(10, n / 80)});
       }
   }
   for (const DaySpec& spec : days) Measure(spec, full, seconds);

@@ -146,6 +146,16 @@ Certificate::Certificate(const BGraph& graph, const TimeTable& table, const Sett
               std::to_string((bytes >> 30) + 1) + "G)";
 }
 
+LpSolution Certificate::Solve(const char* what, const TimeSpaceModel& model, double seconds,
+                              int minOpenBalanced) {
+  const std::clock_t start = std::clock();
+  LpSolution solution = MakeLpSolver()->Solve(model.Build(minOpenBalanced), seconds);
+  records.push_back(LpRecord{what, model.Size(),
+                             static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC,
+                             solution.status});
+  return solution;
+}
+
 bool Certificate::CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
                                 BGraph::Matching matching, DecompositionCounts& counts) const {
   const std::size_t pairs = matching.size();
@@ -230,7 +240,7 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
     chosen = day.homes;
     if (day.homes.empty()) day.homes.push_back(kNoHome);  // no home commodity at all
     const TimeSpaceModel relaxed(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
-    const LpSolution solution = MakeLpSolver()->Solve(relaxed.Build(), secondsLeft());
+    const LpSolution solution = Solve("relaxed", relaxed, secondsLeft());
     if (solution.status != LpSolution::Status::Optimal) {
       std::ostringstream text;
       if (solution.status == LpSolution::Status::OutOfTime)
@@ -249,7 +259,7 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
 
     day.keptHome = counts.balancedHome;
     const TimeSpaceModel kept(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
-    const LpSolution keptSolution = MakeLpSolver()->Solve(kept.Build(), secondsLeft());
+    const LpSolution keptSolution = Solve("restricted", kept, secondsLeft());
     day.keptHome.clear();
     BGraph::Matching decoded;
     DecompositionCounts decodedCounts;
@@ -277,6 +287,11 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   if (lpSolved) bound = openBound + closedRotations(best);
 }
 
+// Two programs share the budget. First a relaxation: no home commodities
+// (the balanced count not imposed) and the start classes merged into
+// kCoarseRestClasses per home; where it proves the best, or time runs out,
+// its bound stands. Then the whole rested model, whose bound is exact for
+// the model and replaces the first where it finishes.
 void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double threshold,
                             BGraph::Matching& matching, DecompositionCounts& best) {
   if (!certified) {
@@ -284,44 +299,62 @@ void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double thresh
     return;
   }
   const int closed = best.chains - day.openChains;
-  const TimeSpaceModel rested(day, Aim::Rested, threshold, kRestedColumnBudget);
-  if (!rested.Fits()) {
-    restSkipped = "its model would have more than " + std::to_string(kRestedColumnBudget) +
-                  " columns";
-    return;
+  const std::clock_t start = std::clock();
+  const auto secondsLeft = [&] {
+    return settings.seconds - static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+  };
+  for (int stage = 0; stage < 2 && !restOptimal; ++stage) {
+    const bool coarse = stage == 0;
+    if (coarse) {
+      day.homes = {kNoHome};
+      day.restClasses = kCoarseRestClasses;
+    }
+    const TimeSpaceModel rested(day, Aim::Rested, threshold, kRestedColumnBudget);
+    day.homes.clear();
+    day.restClasses = 0;
+    if (!rested.Fits()) {
+      if (!restSolved)
+        restSkipped = "its model would have more than " + std::to_string(kRestedColumnBudget) +
+                      " columns";
+      return;
+    }
+    const std::uint64_t bytes =
+        memory::GraphBytes(graph.edgeList.size(), day.passages.size()) + rested.Size().Bytes();
+    if (bytes > settings.memoryLimit) {
+      if (!restSolved)
+        restSkipped = "its model needs about " + memory::FormatSize(bytes) +
+                      ", more than the limit of " + memory::FormatSize(settings.memoryLimit);
+      return;
+    }
+    if (secondsLeft() <= 0.0) return;
+    const LpSolution solution = Solve(coarse ? "rested, coarse" : "rested", rested, secondsLeft(),
+                                      coarse ? 0 : best.balanced - closed);
+    if (solution.status != LpSolution::Status::Optimal) {
+      if (restSolved) return;
+      if (solution.status == LpSolution::Status::OutOfTime) {
+        std::ostringstream text;
+        text << "its LP (" << rested.Size().columns << " columns) took more than "
+             << settings.seconds << " s";
+        restSkipped = text.str();
+      } else {
+        restSkipped = "the LP solver found no optimum";
+      }
+      return;
+    }
+    const int stageBound = rested.IntegerBound(solution.objective) + closed;
+    restBound = restSolved ? std::min(restBound, stageBound) : stageBound;
+    restSolved = true;
+    BGraph::Matching decoded;
+    DecompositionCounts counts;
+    if (rested.Decode(solution.columns, decoded) &&
+        (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
+        CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
+      matching = std::move(decoded);
+      best = counts;
+      keptLp = true;
+    }
+    restOptimal = best.rest == restBound;
   }
-  const std::uint64_t bytes =
-      memory::GraphBytes(graph.edgeList.size(), day.passages.size()) + rested.Size().Bytes();
-  if (bytes > settings.memoryLimit) {
-    restSkipped = "its model needs about " + memory::FormatSize(bytes) +
-                  ", more than the limit of " + memory::FormatSize(settings.memoryLimit);
-    return;
-  }
-  const LpSolution solution =
-      MakeLpSolver()->Solve(rested.Build(best.balanced - closed), settings.seconds);
-  if (solution.status == LpSolution::Status::OutOfTime) {
-    std::ostringstream text;
-    text << "its LP (" << rested.Size().columns << " columns) took more than "
-         << settings.seconds << " s";
-    restSkipped = text.str();
-    return;
-  }
-  if (solution.status != LpSolution::Status::Optimal) {
-    restSkipped = "the LP solver found no optimum";
-    return;
-  }
-  restSolved = true;
-  restBound = rested.IntegerBound(solution.objective) + closed;
-  BGraph::Matching decoded;
-  DecompositionCounts counts;
-  if (rested.Decode(solution.columns, decoded) &&
-      (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
-      CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
-    matching = std::move(decoded);
-    best = counts;
-    keptLp = true;
-  }
-  restOptimal = best.rest == restBound;
 }
 
 void Certificate::Print() const {

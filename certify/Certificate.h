@@ -39,10 +39,12 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "certify/LinearProgram.h"
 #include "certify/MatchingFacts.h"
 #include "certify/TimeSpaceModel.h"
 #include "common/TimeTable.h"
@@ -61,11 +63,21 @@ struct Settings {
 // skipped.
 constexpr std::uint64_t kBalancedColumnBudget = 4000000;
 constexpr std::uint64_t kRestedColumnBudget = 1000000;
+// Start classes per home of the rested bound's first, relaxed program.
+constexpr std::uint32_t kCoarseRestClasses = 8;
 
 // Peak bytes of the balanced model of `graph`'s day (0 when it would not be
 // built), for a plan of the run's memory.
 std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
                                  const BGraph::Matching& maximum, double minTurn);
+
+// One linear program the certificate solved, for benchmarks.
+struct LpRecord {
+  std::string what;  // "relaxed", "restricted" or "rested"
+  ModelSize size;
+  double seconds = 0.0;  // CPU seconds of building and solving it
+  LpSolution::Status status = LpSolution::Status::Failed;
+};
 
 class Certificate {
  public:
@@ -96,6 +108,8 @@ class Certificate {
   int RestBound() const { return restBound; }
   bool RestOptimal() const { return restOptimal; }
   void AddToReport(boost::property_tree::ptree& report) const;
+  // The linear programs solved, in order.
+  const std::vector<LpRecord>& Records() const { return records; }
 
  private:
   const Settings settings;
@@ -117,6 +131,11 @@ class Certificate {
   int restBound = 0;
   bool restOptimal = false;
   std::string restSkipped;
+  std::vector<LpRecord> records;
+
+  // Builds and solves `model`'s program within `seconds`, recording it.
+  LpSolution Solve(const char* what, const TimeSpaceModel& model, double seconds,
+                   int minOpenBalanced = 0);
 
   // Counts of a maximum matching's decomposition, when the verifier accepts
   // it; false otherwise.

@@ -154,6 +154,31 @@ void TimeSpaceModel::PlanRestClasses() {
       endRankAny[p] = rank(allEnds, passage.arrival);
     }
   }
+  if (day.restClasses == 0) return;
+  // Rounds each start's class up to the largest of its group: the distinct
+  // classes of a home (or of any home), in order, cut into restClasses
+  // groups of about equal size.
+  const auto merge = [this](std::vector<std::uint32_t>& classOf,
+                            const std::vector<std::uint32_t>& groupOf) {
+    std::vector<std::vector<std::uint32_t>> distinct(terminals + 1);
+    for (std::uint32_t p = 0; p < classOf.size(); ++p)
+      if (day.canStart[p]) distinct[groupOf[p]].push_back(classOf[p]);
+    for (std::vector<std::uint32_t>& list : distinct) {
+      std::sort(list.begin(), list.end());
+      list.erase(std::unique(list.begin(), list.end()), list.end());
+    }
+    for (std::uint32_t p = 0; p < classOf.size(); ++p) {
+      if (!day.canStart[p]) continue;
+      const std::vector<std::uint32_t>& list = distinct[groupOf[p]];
+      const std::size_t at =
+          std::lower_bound(list.begin(), list.end(), classOf[p]) - list.begin();
+      const std::size_t group = at * day.restClasses / list.size();
+      const std::size_t top = ((group + 1) * list.size() + day.restClasses - 1) / day.restClasses;
+      classOf[p] = list[std::min(top, list.size()) - 1];
+    }
+  };
+  merge(startClassHome, originAt);
+  merge(startClassAny, std::vector<std::uint32_t>(n, terminals));
 }
 
 void TimeSpaceModel::PlanCommodities() {

@@ -69,6 +69,10 @@ struct Day {
   // no other passage: the program is then a restriction, whose integral
   // optima are decompositions, not a relaxation.
   std::vector<std::uint32_t> keptHome;
+  // Rested aim: at most this many start classes per home and for any home
+  // (0: all). Classes merged take the most rested ends of any of them, so
+  // the program is a relaxation, smaller by the classes merged.
+  std::uint32_t restClasses = 0;
   bool IsHome(std::uint32_t terminal) const;
 };
 

@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Parvel's certificate on the benchmark days of exchange_default.sh.
+#
+#   bench/certify_days.sh [<build dir>] [--days REGEX] [--seconds S] [--lps] [--prebuilt]
+#
+# For each day it runs
+#   Parvel --timetable DAY --search exchange --seed 1 --certify [--certify_seconds S]
+# and prints, as a Markdown table, the user CPU seconds of the whole run
+# (GNU time), the run's seconds less those of the same run without
+# --certify (the certificate's share), the balanced count found, the bound and
+# whether it is proven, and the rested bound's line. With --lps it also runs
+# certify_bench on the day, which lists every linear program the
+# certificate solved (its size, CPU seconds and outcome), after the table.
+# --prebuilt uses the programs as they are in the build directory (for
+# example a copy of an earlier build) instead of building them.
+# CPU seconds on a shared machine still move by 10 to 20 %: measure again
+# on a quiet machine before quoting them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=build
+only=.
+seconds=""
+lps=0
+prebuilt=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --days) only="$2"; shift 2 ;;
+    --seconds) seconds="$2"; shift 2 ;;
+    --lps) lps=1; shift ;;
+    --prebuilt) prebuilt=1; shift ;;
+    *) build="$1"; shift ;;
+  esac
+done
+if [ "$prebuilt" = 0 ]; then
+  cmake --build "$build" --target generate_timetable certify_bench Parvel -j 2 > /dev/null
+fi
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The days of exchange_default.sh.
+days=$(sed -n '/^days=(/,/^)/p' bench/exchange_default.sh | sed -n 's/^ *"\(.*\)"$/\1/p')
+
+extra=()
+[ -n "$seconds" ] && extra=(--certify_seconds "$seconds")
+echo "| day | passages | run CPU s | certificate CPU s | balanced found | LP bound | rested |"
+echo "|---|---:|---:|---:|---:|---|---|"
+while IFS= read -r entry; do
+  name=${entry%%:*}
+  [[ "$name" =~ $only ]] || continue
+  read -r -a spec <<< "${entry#*: }"
+  "$build/bench/generate_timetable" "${spec[0]}" "${spec[1]}" "$work/$name.csv" "${spec[@]:2}"
+  run() {
+    /usr/bin/time -f "%U" -o "$work/time" "$build/localsearch/Parvel" --timetable "$work/$name.csv" \
+      --search exchange --seed 1 "$@" > "$work/out"
+    tail -n 1 "$work/time"
+  }
+  plain=$(run)
+  with=$(run --certify "${extra[@]}")
+  found=$(sed -n 's/^final performance: # of balanced chains: \([0-9]*\) .*/\1/p' "$work/out")
+  bound=$(grep -E '^LP bound (on balanced|skipped)' "$work/out" | sed 's/^LP bound //')
+  rested=$(grep '^LP bound on rested' "$work/out" | sed 's/^LP bound on rested chains //')
+  share=$(echo "$with - $plain" | bc)
+  echo "| $name | ${spec[0]} | $with | $share | $found | $bound | $rested |"
+  if [ "$lps" = 1 ]; then
+    "$build/bench/certify_bench" "${extra[@]/--certify_seconds/--seconds}" "$work/$name.csv" \
+      > "$work/$name.lps"
+  fi
+done <<< "$days"
+if [ "$lps" = 1 ]; then
+  for file in "$work"/*.lps; do
+    echo
+    echo "$(basename "$file" .lps):"
+    cat "$file"
+  done
+fi
