@@ -353,7 +353,9 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
     if (extended) parvel::PrintRotations("final", searched.best.chains);
     if (restarting)
-      std::cout << "best of " << restarts.restarts << " restarts: restart " << restarts.best
+      std::cout << "best of " << restarts.restarts
+                << (restarts.restarts == 1 ? " restart: restart " : " restarts: restart ")
+                << restarts.best
                 << std::endl;
     if (searched.timeLimitReached) parvel::PrintTimeLimitReached(settings.timeLimit.seconds);
     const bool withBound = settings.bound || settings.search != SearchKind::Walk;
