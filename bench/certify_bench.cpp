@@ -54,7 +54,7 @@ namespace {
 
 constexpr double kThreshold = 11.0;
 
-struct DaySpec {
+struct DayRequest {
   std::string file;  // a timetable file instead of a generated day
   std::string shape;
   std::size_t passages = 0;
@@ -66,9 +66,9 @@ struct DaySpec {
   }
 };
 
-bool ParseSpec(const std::string& text, DaySpec& spec) {
+bool ParseDayRequest(const std::string& text, DayRequest& request) {
   if (text.size() > 4 && text.compare(text.size() - 4, 4, ".csv") == 0) {
-    spec.file = text;
+    request.file = text;
     return true;
   }
   std::vector<std::string> parts;
@@ -76,28 +76,28 @@ bool ParseSpec(const std::string& text, DaySpec& spec) {
   for (std::string part; std::getline(in, part, ':');) parts.push_back(part);
   if (parts.size() < 2 || parts.size() > 3) return false;
   if (parts[0] != "airline" && parts[0] != "nonight") return false;
-  spec.shape = parts[0];
+  request.shape = parts[0];
   try {
-    spec.passages = std::stoul(parts[1]);
-    if (parts.size() == 3) spec.terminals = std::stoul(parts[2]);
+    request.passages = std::stoul(parts[1]);
+    if (parts.size() == 3) request.terminals = std::stoul(parts[2]);
   } catch (const std::exception&) {
     return false;
   }
-  return spec.passages > 0;
+  return request.passages > 0;
 }
 
-TimeTable MakeDay(const DaySpec& spec) {
-  if (!spec.file.empty()) {
+TimeTable MakeDay(const DayRequest& request) {
+  if (!request.file.empty()) {
     TimeTable table;
     std::string error;
-    if (!table.Load(spec.file, error)) {
+    if (!table.Load(request.file, error)) {
       std::cout << error << std::endl;
       std::exit(1);
     }
     return table;
   }
-  std::vector<Passage> passages = bench::GeneratePassages(spec.passages, 1, spec.terminals);
-  if (spec.shape == "nonight") {
+  std::vector<Passage> passages = bench::GeneratePassages(request.passages, 1, request.terminals);
+  if (request.shape == "nonight") {
     std::vector<Passage> kept;
     for (const Passage& passage : passages)
       if (passage.arrival >= passage.departure) kept.push_back(passage);
@@ -128,8 +128,8 @@ std::uint64_t PeakBytes() {
   return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
 }
 
-void Measure(const DaySpec& spec, bool full, double seconds) {
-  TimeTable table = MakeDay(spec);
+void Measure(const DayRequest& request, bool full, double seconds) {
+  TimeTable table = MakeDay(request);
   Poset poset;
   poset.CreatePoset(table);
   BGraph graph;
@@ -143,7 +143,7 @@ void Measure(const DaySpec& spec, bool full, double seconds) {
   day.openChains = static_cast<int>(day.passages.size() - maximum.size());
   const certify::TimeSpaceModel model(day, certify::Aim::Balanced, kThreshold,
                                       certify::kBalancedColumnBudget);
-  std::cout << spec.Name() << ": " << table.passages.size() << " passages, "
+  std::cout << request.Name() << ": " << table.passages.size() << " passages, "
             << graph.edgeList.size() << " pairs, " << day.openChains << " open chains\n"
             << "  whole balanced model: " << model.Size().commodities << " commodities, "
             << model.Size().columns << " columns, " << model.Size().rows << " rows, "
@@ -207,7 +207,7 @@ void Measure(const DaySpec& spec, bool full, double seconds) {
 int main(int argc, char* argv[]) {
   bool full = false;
   double seconds = 60.0;
-  std::vector<DaySpec> days;
+  std::vector<DayRequest> days;
   for (int k = 1; k < argc; ++k) {
     const std::string argument = argv[k];
     if (argument == "--seconds" && k + 1 < argc) {
@@ -218,13 +218,13 @@ int main(int argc, char* argv[]) {
       full = true;
       continue;
     }
-    DaySpec spec;
-    if (!ParseSpec(argument, spec)) {
+    DayRequest request;
+    if (!ParseDayRequest(argument, request)) {
       std::cout << "Usage: certify_bench [--full] [--seconds S] [<file.csv> | <shape>:<passages>[:<terminals>] ...]"
                 << std::endl;
       return 1;
     }
-    days.push_back(spec);
+    days.push_back(request);
   }
   if (days.empty()) {
     for (const char* shape : {"airline", "nonight"})
@@ -233,6 +233,6 @@ int main(int argc, char* argv[]) {
         days.push_back({"", shape, n, std::max<std::size_t>(10, n / 80)});
       }
   }
-  for (const DaySpec& spec : days) Measure(spec, full, seconds);
+  for (const DayRequest& request : days) Measure(request, full, seconds);
   return 0;
 }

@@ -47,8 +47,8 @@ echo "|---|---:|---:|---:|---:|---|---|"
 while IFS= read -r entry; do
   name=${entry%%:*}
   [[ "$name" =~ $only ]] || continue
-  read -r -a spec <<< "${entry#*: }"
-  "$build/bench/generate_timetable" "${spec[0]}" "${spec[1]}" "$work/$name.csv" "${spec[@]:2}"
+  read -r -a args <<< "${entry#*: }"
+  "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
   run() {
     /usr/bin/time -f "%U" -o "$work/time" "$build/localsearch/Parvel" --timetable "$work/$name.csv" \
       --search exchange --seed 1 "$@" > "$work/out"
@@ -60,7 +60,7 @@ while IFS= read -r entry; do
   bound=$(grep -E '^LP bound (on balanced|skipped)' "$work/out" | sed 's/^LP bound //')
   rested=$(grep '^LP bound on rested' "$work/out" | sed 's/^LP bound on rested chains //')
   share=$(echo "$with - $plain" | bc)
-  echo "| $name | ${spec[0]} | $with | $share | $found | $bound | $rested |"
+  echo "| $name | ${args[0]} | $with | $share | $found | $bound | $rested |"
   if [ "$lps" = 1 ]; then
     "$build/bench/certify_bench" "${extra[@]/--certify_seconds/--seconds}" "$work/$name.csv" \
       > "$work/$name.lps"

@@ -78,8 +78,8 @@ if [ "$longRuns" = 1 ]; then
   for entry in "${days[@]}"; do
     name=${entry%%:*}
     [[ "$name" =~ $only ]] || continue
-    read -r -a spec <<< "${entry#*: }"
-    "$build/bench/generate_timetable" "${spec[0]}" "${spec[1]}" "$work/$name.csv" "${spec[@]:2}"
+    read -r -a args <<< "${entry#*: }"
+    "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
     found=$("$build/bench/exchange_tune" "$work/$name.csv" 20000 --seeds 1-2 --restarts 8 |
             sed -n 's/^best balanced \([0-9]*\) rested \([0-9]*\) .*/\1 \2/p')
     read -r b r <<< "$found"
@@ -97,8 +97,8 @@ echo "|---|---:|---:|---:|---:|---:|---:|---:|"
 for entry in "${days[@]}"; do
   name=${entry%%:*}
   [[ "$name" =~ $only ]] || continue
-  read -r -a spec <<< "${entry#*: }"
-  "$build/bench/generate_timetable" "${spec[0]}" "${spec[1]}" "$work/$name.csv" "${spec[@]:2}"
+  read -r -a args <<< "${entry#*: }"
+  "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
   read -r kb kr <<< "$(best "$name")"
   reached=0 rested=0 near=0 runs=0 bound="" times=() found=()
   for seed in $(seq "$first" "$last"); do
@@ -123,6 +123,6 @@ for entry in "${days[@]}"; do
   lowB=$(printf '%s\n' "${found[@]}" | sort -n | head -n 1 | cut -d' ' -f1)
   topB=$(printf '%s\n' "${found[@]}" | sort -n | tail -n 1 | cut -d' ' -f1)
   lowR=$(printf '%s\n' "${found[@]}" | awk -v b="$topB" '$1 == b {print $2}' | sort -n | head -n 1)
-  echo "| $name | ${spec[0]} | $bound | $kb / $kr | $reached/$runs | $rested/$runs ($near/$runs) |" \
+  echo "| $name | ${args[0]} | $bound | $kb / $kr | $reached/$runs | $rested/$runs ($near/$runs) |" \
        "$lowB / $lowR | $median / $most |"
 done
