@@ -20,7 +20,10 @@ while [ $# -gt 0 ]; do
     *) build="$1"; shift ;;
   esac
 done
-cmake --build "$build" --target generate_timetable Parvel -j 2 > /dev/null
+# One target at a time: make races when given several at once.
+for target in generate_timetable Parvel; do
+  cmake --build "$build" --target "$target" -j 2 > /dev/null
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
