@@ -9,10 +9,11 @@ cd "$(dirname "$0")/.."
 each="${1:-30}"
 targets=(timetable command_line engines writers)
 bash scripts/setup.sh --fuzz
+source scripts/compiler-cache.sh
 # shellcheck disable=SC2086
 cmake -S . -B build-fuzz -DDT_FUZZ=ON -DDT_BUILD_TESTS=OFF -DDT_BUILD_BENCH=OFF \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" ${DT_CMAKE_ARGS:-} > /dev/null
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" "${launcher[@]}" ${DT_CMAKE_ARGS:-} > /dev/null
 cmake --build build-fuzz --target fuzz_targets -j "$(nproc)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
