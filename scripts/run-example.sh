@@ -6,8 +6,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 # The two programs only: the tests and benchmarks build with scripts/test.sh
 # or on demand.
-source scripts/compiler-cache.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" > /dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build build -j "$(nproc)" --target programs
 ./build/se/Quorlin --timetable examples/day.csv --B 5 --N 20 --seed 1 --outpath report.xml
 ./build/localsearch/Parvel --timetable examples/day.csv --search exchange --seed 3 \
