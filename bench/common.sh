@@ -25,20 +25,20 @@ at_exit() { exit_commands+=("$1"); }
 # variable to the value, or, for a <name> that ends in "?", "--<name>" alone
 # sets it to 1. Any other argument is the build directory.
 read_arguments() {
-  local _specs=() _spec _name _found
-  while [ "$1" != "--" ]; do _specs+=("$1"); shift; done
+  local _known=() _option _name _found
+  while [ "$1" != "--" ]; do _known+=("$1"); shift; done
   shift
   while [ $# -gt 0 ]; do
     _found=0
-    for _spec in "${_specs[@]}"; do
-      _name=${_spec%%=*}
+    for _option in "${_known[@]}"; do
+      _name=${_option%%=*}
       [ "$1" = "--${_name%\?}" ] || continue
       _found=1
       if [ "$_name" != "${_name%\?}" ]; then
-        printf -v "${_spec#*=}" 1
+        printf -v "${_option#*=}" 1
         shift
       else
-        printf -v "${_spec#*=}" '%s' "$2"
+        printf -v "${_option#*=}" '%s' "$2"
         shift 2
       fi
       break
