@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "bench/DayMinutes.h"
 #include "bench/Dice.h"
 #include "bench/TimetableGenerator.h"
 
@@ -11,20 +12,7 @@ namespace bench {
 
 namespace {
 
-constexpr int kMinutesPerDay = 24 * 60;
 constexpr int kLastLanding = 23 * 60 + 50;
-
-int Wrap(int minutes) { return ((minutes % kMinutesPerDay) + kMinutesPerDay) % kMinutesPerDay; }
-int RoundTo(int minutes, int step) { return (minutes + step / 2) / step * step; }
-
-Passage Leg(std::uint32_t origin, std::uint32_t destination, int departure, int arrival) {
-  Passage p;
-  p.origin = origin;
-  p.destination = destination;
-  p.departure = Wrap(departure) / 60.0;
-  p.arrival = Wrap(arrival) / 60.0;
-  return p;
-}
 
 // ---------------------------------------------------------------- airline
 
@@ -88,10 +76,11 @@ void FlyLongHaul(const Airline& net, std::size_t far, Dice& dice, std::vector<Pa
   const std::size_t h = dice.Index(net.hubs);
   const int length = RoundTo(dice.Between(480, 720), 5);
   const int out = BankDeparture(net, h, 8 * 60 + dice.Between(0, 36) * 5, dice);
-  legs.push_back(Leg(net.Hub(h), net.Far(far), out, out + length));
+  legs.push_back(MakePassage(net.Hub(h), net.Far(far), out, out + length));
   const int back = dice.Percent(50) ? RoundTo(dice.Between(9 * 60, 13 * 60), 5)
                                     : RoundTo(dice.Between(21 * 60, 23 * 60 + 55), 5);
-  legs.push_back(Leg(net.Far(far), net.Hub(h), back, back + length + dice.Between(-6, 6) * 5));
+  legs.push_back(
+      MakePassage(net.Far(far), net.Hub(h), back, back + length + dice.Between(-6, 6) * 5));
 }
 
 // One aircraft's day, from its base; legs appended to `legs`.
@@ -138,7 +127,7 @@ void FlyAircraft(const Airline& net, Dice& dice, std::vector<Passage>& legs) {
     }
     // Short legs land before midnight; only red-eyes and long legs cross it.
     if (departure + length > kLastLanding) break;
-    legs.push_back(Leg(at, to, departure, departure + length));
+    legs.push_back(MakePassage(at, to, departure, departure + length));
     ++flown;
     if (net.IsHub(to)) lastHub = net.HubIndex(to);
     at = to;
@@ -153,14 +142,14 @@ void FlyAircraft(const Airline& net, Dice& dice, std::vector<Passage>& legs) {
       length = net.spokeLeg[net.SpokeIndex(base)][net.HubIndex(at)];
     const int departure = RoundTo(ready + dice.Between(0, 6) * 5, 5);
     if (length > 0 && departure + length <= kLastLanding) {
-      legs.push_back(Leg(at, base, departure, departure + length));
+      legs.push_back(MakePassage(at, base, departure, departure + length));
       return;
     }
   }
   if (type == AircraftType::NarrowBody && net.IsHub(at) && dice.Percent(3)) {
     const int departure = std::max(ready, 22 * 60 + dice.Between(0, 20) * 5);
     const std::uint32_t to = net.Spoke(dice.Index(net.spokes));
-    legs.push_back(Leg(at, to, departure, departure + RoundTo(dice.Between(150, 400), 5)));
+    legs.push_back(MakePassage(at, to, departure, departure + RoundTo(dice.Between(150, 400), 5)));
   }
 }
 
@@ -214,9 +203,9 @@ void RunLine(const Line& line, Dice& dice, std::vector<Passage>& trips) {
     const std::uint32_t end = shortTurn ? line.shortTurn : line.to;
     const int travel = shortTurn ? line.travel / 2 : line.travel;
     const int back = shortTurn ? backTravel / 2 : backTravel;
-    trips.push_back(Leg(line.from, end, t, t + travel));
+    trips.push_back(MakePassage(line.from, end, t, t + travel));
     const int t2 = t + line.interval / 2;
-    trips.push_back(Leg(end, line.from, t2, t2 + back));
+    trips.push_back(MakePassage(end, line.from, t2, t2 + back));
   }
 }
 
@@ -296,8 +285,7 @@ std::vector<Passage> GenerateProfileDay(DayProfile profile, std::size_t passages
     day.pop_back();
   }
   Dice order(seed + 1);
-  std::shuffle(day.begin(), day.end(), order.Engine());
-  for (std::size_t i = 0; i < day.size(); ++i) day[i].id = static_cast<std::uint32_t>(i + 1);
+  NumberInShuffledOrder(day, order.Engine());
   return day;
 }
 

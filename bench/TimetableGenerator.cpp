@@ -8,17 +8,13 @@
 #include <ostream>
 #include <random>
 
+#include "bench/DayMinutes.h"
 #include "bench/Dice.h"
 #include "common/NumberText.h"
 
 namespace bench {
 
 namespace {
-
-constexpr int kMinutesPerDay = 24 * 60;
-
-int Wrap(int minutes) { return ((minutes % kMinutesPerDay) + kMinutesPerDay) % kMinutesPerDay; }
-int RoundTo(int minutes, int step) { return (minutes + step / 2) / step * step; }
 
 struct Network {
   std::uint32_t hubs = 0;
@@ -53,16 +49,6 @@ Network MakeNetwork(std::size_t passages, std::size_t terminals, Dice& dice) {
   for (std::uint32_t s = 0; s < net.spokes; ++s)
     net.spokeFlightLength.push_back(RoundTo(dice.Between(45, 180), 5));
   return net;
-}
-
-Passage MakePassage(std::uint32_t origin, std::uint32_t destination, int departureMinute,
-                    int arrivalMinute) {
-  Passage p;
-  p.origin = origin;
-  p.destination = destination;
-  p.departure = Wrap(departureMinute) / 60.0;
-  p.arrival = Wrap(arrivalMinute) / 60.0;
-  return p;
 }
 
 // A spoke flight into a hub's arrival bank, or out of its departure bank.
@@ -161,8 +147,7 @@ std::vector<Passage> GeneratePassages(std::size_t passages, std::uint64_t seed,
   result.reserve(passages);
   for (std::size_t i = 0; i < passages; ++i)
     result.push_back(DrawFlight(net, dice, i, roundTrips, mix));
-  std::shuffle(result.begin(), result.end(), dice.Engine());
-  for (std::size_t i = 0; i < result.size(); ++i) result[i].id = static_cast<std::uint32_t>(i + 1);
+  NumberInShuffledOrder(result, dice.Engine());
   return result;
 }
 

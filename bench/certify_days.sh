@@ -15,30 +15,13 @@
 # example a copy of an earlier build) instead of building them.
 # CPU seconds on a shared machine still move by 10 to 20 %: measure again
 # on a quiet machine before quoting them.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 only=.
 seconds=""
 lps=0
 prebuilt=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --days) only="$2"; shift 2 ;;
-    --seconds) seconds="$2"; shift 2 ;;
-    --lps) lps=1; shift ;;
-    --prebuilt) prebuilt=1; shift ;;
-    *) build="$1"; shift ;;
-  esac
-done
-if [ "$prebuilt" = 0 ]; then
-  # One target at a time: make races when given several at once.
-  for target in generate_timetable certify_bench Parvel; do
-    cmake --build "$build" --target "$target" -j 2 > /dev/null
-  done
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+read_arguments days=only seconds=seconds lps?=lps prebuilt?=prebuilt -- "$@"
+[ "$prebuilt" = 1 ] || build_targets generate_timetable certify_bench Parvel
 
 # The days of exchange_default.sh.
 days=$(sed -n '/^days=(/,/^)/p' bench/exchange_default.sh | sed -n 's/^ *"\(.*\)"$/\1/p')
@@ -51,7 +34,7 @@ while IFS= read -r entry; do
   name=${entry%%:*}
   [[ "$name" =~ $only ]] || continue
   read -r -a args <<< "${entry#*: }"
-  "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
+  day "$name" "${args[@]}" > /dev/null
   run() {
     /usr/bin/time -f "%U" -o "$work/time" "$build/localsearch/Parvel" --timetable "$work/$name.csv" \
       --search exchange --seed 1 "$@" > "$work/out"

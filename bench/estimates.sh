@@ -18,9 +18,7 @@
 #   estimates lie within 3 printed standard errors of the exact count.
 # Prints Markdown tables. Times are wall clock: compare them on an idle
 # machine.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 what=all
 for arg in "$@"; do
   case "$arg" in
@@ -28,21 +26,8 @@ for arg in "$@"; do
     *) build="$arg" ;;
   esac
 done
-# One target at a time: make races when given several at once.
-for target in generate_timetable Quorlin; do
-  cmake --build "$build" --target "$target" -j 2 > /dev/null
-done
+build_targets generate_timetable Quorlin
 quorlin="$build/se/Quorlin"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-
-# day <name> <generate_timetable arguments...>: writes $work/<name>.csv once.
-day() {
-  local name="$1"
-  shift
-  [ -f "$work/$name.csv" ] || "$build/bench/generate_timetable" "$@" "$work/$name.csv"
-  echo "$work/$name.csv"
-}
 
 harbour() {
   [ -f "$work/harbour.csv" ] ||

@@ -21,29 +21,15 @@
 # rounds, 8 restarts, seeds 1 and 2) and raises the counts of
 # bench/exchange_best_known.csv where they find better ones. The best
 # known counts are the best any run has found, not proven optima.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 seeds=1-5
 only=.
 longRuns=0
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --seeds) seeds="$2"; shift 2 ;;
-    --days) only="$2"; shift 2 ;;
-    --best-known) longRuns=1; shift ;;
-    *) build="$1"; shift ;;
-  esac
-done
+read_arguments seeds=seeds days=only best-known?=longRuns -- "$@"
 first=${seeds%-*}
 last=${seeds#*-}
 known=bench/exchange_best_known.csv
-# One target at a time: make races when given several at once.
-for target in generate_timetable exchange_tune Parvel; do
-  cmake --build "$build" --target "$target" -j 2 > /dev/null
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+build_targets generate_timetable exchange_tune Parvel
 
 # name: passages seed [generator options]
 days=(
@@ -82,7 +68,7 @@ if [ "$longRuns" = 1 ]; then
     name=${entry%%:*}
     [[ "$name" =~ $only ]] || continue
     read -r -a args <<< "${entry#*: }"
-    "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
+    day "$name" "${args[@]}" > /dev/null
     found=$("$build/bench/exchange_tune" "$work/$name.csv" 20000 --seeds 1-2 --restarts 8 |
             sed -n 's/^best balanced \([0-9]*\) rested \([0-9]*\) .*/\1 \2/p')
     read -r b r <<< "$found"
@@ -101,7 +87,7 @@ for entry in "${days[@]}"; do
   name=${entry%%:*}
   [[ "$name" =~ $only ]] || continue
   read -r -a args <<< "${entry#*: }"
-  "$build/bench/generate_timetable" "${args[0]}" "${args[1]}" "$work/$name.csv" "${args[@]:2}"
+  day "$name" "${args[@]}" > /dev/null
   read -r kb kr <<< "$(best "$name")"
   reached=0 rested=0 near=0 runs=0 bound="" times=() found=()
   for seed in $(seq "$first" "$last"); do
@@ -120,12 +106,11 @@ for entry in "${days[@]}"; do
       [ "$r" -ge $((kr - 1)) ] && near=$((near + 1))
     fi
   done
-  sorted=$(printf '%s\n' "${times[@]}" | sort -g)
-  median=$(echo "$sorted" | sed -n "$(( (runs + 1) / 2 ))p")
-  most=$(echo "$sorted" | tail -n 1)
+  middle=$(printf '%s\n' "${times[@]}" | median)
+  most=$(printf '%s\n' "${times[@]}" | sort -g | tail -n 1)
   lowB=$(printf '%s\n' "${found[@]}" | sort -n | head -n 1 | cut -d' ' -f1)
   topB=$(printf '%s\n' "${found[@]}" | sort -n | tail -n 1 | cut -d' ' -f1)
   lowR=$(printf '%s\n' "${found[@]}" | awk -v b="$topB" '$1 == b {print $2}' | sort -n | head -n 1)
   echo "| $name | ${args[0]} | $bound | $kb / $kr | $reached/$runs | $rested/$runs ($near/$runs) |" \
-       "$lowB / $lowR | $median / $most |"
+       "$lowB / $lowR | $middle / $most |"
 done

@@ -10,22 +10,10 @@
 # Markdown table. Days: generated airline days (seed 1) of 200, 1,000,
 # 5,000 and 20,000 passages, and days with few terminals (hubs): 1,000
 # passages at 35 terminals, 2,000 at 10, 5,000 at 20.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 limit=300
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --walk-limit) limit="$2"; shift 2 ;;
-    *) build="$1"; shift ;;
-  esac
-done
-# One target at a time: make races when given several at once.
-for target in generate_timetable Parvel; do
-  cmake --build "$build" --target "$target" -j 2 > /dev/null
-done
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+read_arguments walk-limit=limit -- "$@"
+build_targets generate_timetable Parvel
 
 # run <label> <timetable> <args...>: one table row.
 run() {
@@ -50,14 +38,13 @@ echo "| day | options | balanced | rested | bound | seconds | peak memory |"
 echo "|---|---|---:|---:|---|---:|---:|"
 for day in 200 1000 5000 20000 1000:35 2000:10 5000:20; do
   passages=${day%%:*}
-  file="$work/day$passages.csv"
   label="$passages passages"
   if [ "$day" != "$passages" ]; then
     terminals=${day#*:}
-    "$build/bench/generate_timetable" "$passages" 1 "$file" --terminals "$terminals"
+    file=$(day "day${passages}_$terminals" "$passages" 1 --terminals "$terminals")
     label="$label, $terminals terminals"
   else
-    "$build/bench/generate_timetable" "$passages" 1 "$file"
+    file=$(day "day$passages" "$passages" 1)
   fi
   run "$label" "$file" --search walk --N 1000
   run "$label" "$file" --search exchange

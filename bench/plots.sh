@@ -15,26 +15,14 @@
 # - a Parvel report with ten million recorded entries per list, drawn by
 #   plot_search.py.
 # Prints a Markdown table.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 runs=3
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --runs) runs="$2"; shift 2 ;;
-    *) build="$1"; shift ;;
-  esac
-done
-# One target at a time: make races when given several at once.
-for target in generate_timetable Parvel; do
-  cmake --build "$build" --target "$target" -j 2 > /dev/null
-done
+read_arguments runs=runs -- "$@"
+build_targets generate_timetable Parvel
 python=/usr/bin/python3
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 
-"$build/bench/generate_timetable" 3000 2 "$work/day.csv"
-"$build/localsearch/Parvel" --timetable "$work/day.csv" --search exchange --seed 1 \
+table=$(day day 3000 2)
+"$build/localsearch/Parvel" --timetable "$table" --search exchange --seed 1 \
   --rotations "$work/r635.csv" > /dev/null
 "$python" - "$work" <<'EOF'
 import sys
@@ -74,8 +62,8 @@ measure() {
     wall+=("$elapsed")
     memory+=("$((peak / 1024))")
   done
-  median() { printf '%s\n' "$@" | sort -g | sed -n "$(( ($# + 1) / 2 ))p"; }
-  echo "| $label | $(median "${cpu[@]}") | $(median "${wall[@]}") | $(median "${memory[@]}") MB" \
+  middle() { printf '%s\n' "$@" | median; }
+  echo "| $label | $(middle "${cpu[@]}") | $(middle "${wall[@]}") | $(middle "${memory[@]}") MB" \
        "| $status: $(head -c 90 "$work/out") |"
 }
 

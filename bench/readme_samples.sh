@@ -5,20 +5,9 @@
 # for the README alone.
 #
 #   bench/readme_samples.sh [<build dir>] [--runs RUNS]
-set -euo pipefail
-cd "$(dirname "$0")/.."
-build=build
+. "$(dirname "$0")/common.sh"
 runs=5
-while [ $# -gt 0 ]; do
-  case "$1" in
-    --runs) runs="$2"; shift 2 ;;
-    *) build="$1"; shift ;;
-  esac
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+read_arguments runs=runs -- "$@"
 
 measure() {
   local label="$1"; shift

@@ -12,15 +12,9 @@
 # output of each. Needs about 3 GB of free disk in TMPDIR.
 #
 #   bash bench/robustness.sh [build directory]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+. "$(dirname "$0")/common.sh"
 build="${1:-build}"
-# One target at a time: make races when given several at once.
-for target in Quorlin Parvel generate_timetable; do
-  cmake --build "$build" --target "$target" -j "$(nproc)" > /dev/null
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+build_targets Quorlin Parvel generate_timetable
 
 measure() {
   local name="$1"
@@ -53,8 +47,7 @@ measure "--B 4294967295, 42 passages" "$build/se/Quorlin" --timetable examples/d
   --B 4294967295 --N 1
 
 # 4 and 5. A day of 20,000 passages on 5,000 terminals.
-day="$work/day.csv"
-"$build/bench/generate_timetable" 20000 1 "$day" --terminals 5000 > /dev/null
+day=$(day day 20000 1 --terminals 5000)
 measure "Parvel 64 restarts, --max_memory 200M" "$build/localsearch/Parvel" --timetable "$day" \
   --N 100 --search exchange --restarts 64 --threads 64 --max_memory 200M
 measure "Quorlin --B 1000, 20,000 passages" "$build/se/Quorlin" --timetable "$day" --B 1000 \

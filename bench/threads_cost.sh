@@ -11,27 +11,19 @@
 #
 # Conditions: one-cpu, busy, idle (default: all three). "busy" starts one
 # spinning process per CPU for the duration of its rows.
-set -euo pipefail
-cd "$(dirname "$0")/.."
+. "$(dirname "$0")/common.sh"
 build="${1:-build}"
 runs="${2:-5}"
 shift $(($# < 2 ? $# : 2))
 conditions=("${@:-one-cpu busy idle}")
 # shellcheck disable=SC2206
 conditions=(${conditions[*]})
-# One target at a time: make races when given several at once.
-for target in Quorlin generate_timetable; do
-  cmake --build "$build" --target "$target" -j "$(nproc)" > /dev/null
-done
-work="$(mktemp -d)"
+build_targets Quorlin generate_timetable
 spinners=()
-cleanup() {
-  for pid in "${spinners[@]}"; do kill "$pid" 2> /dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
+stop_spinners() { for pid in "${spinners[@]}"; do kill "$pid" 2> /dev/null || true; done; }
+at_exit stop_spinners
 for passages in 40 200 961 1000 5000 20000; do
-  "$build/bench/generate_timetable" "$passages" 1 "$work/day$passages.csv" > /dev/null
+  day "day$passages" "$passages" 1 > /dev/null
 done
 first_cpu=$(taskset -pc $$ | sed -E 's/.*: *([0-9]+).*/\1/')
 
@@ -42,10 +34,6 @@ timed() {
   local TIMEFORMAT='%R %U'
   { time "$@" --outpath "$report" > /dev/null 2>&1; } 2>&1
 }
-
-timeless() { sed -E 's#<(exec_time_sec|elapsed_seconds)>[^<]*##' "$1" | md5sum | cut -c1-8; }
-
-median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
 # row LABEL PREFIX... -- ARGS...: one-thread and two-thread runs in turn
 row() {

@@ -7,22 +7,15 @@
 # configuration of a row prints the same report.
 #
 #   bash bench/workers.sh [build directory] [runs]
-set -euo pipefail
-cd "$(dirname "$0")/.."
+. "$(dirname "$0")/common.sh"
 build="${1:-build}"
 runs="${2:-5}"
-# One target at a time: make races when given several at once.
-for target in Quorlin Parvel generate_timetable; do
-  cmake --build "$build" --target "$target" -j "$(nproc)" > /dev/null
-done
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-day="$work/day.csv"
-"$build/bench/generate_timetable" 1000 1 "$day" > /dev/null
+build_targets Quorlin Parvel generate_timetable
+day=$(day day 1000 1)
 export OMPI_ALLOW_RUN_AS_ROOT=1 OMPI_ALLOW_RUN_AS_ROOT_CONFIRM=1
 
 # median wall seconds of the command, and its report without the time
-median() {
+median_seconds() {
   local report="$1"
   shift
   local times=()
@@ -33,10 +26,8 @@ median() {
     end=$(date +%s%N)
     times+=("$(awk -v ns=$((end - begin)) 'BEGIN {printf "%.2f", ns / 1e9}')")
   done
-  printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'
+  printf '%s\n' "${times[@]}" | median
 }
-
-timeless() { sed -E 's#<(exec_time_sec|elapsed_seconds)>[^<]*##' "$1" | md5sum | cut -c1-8; }
 
 row() {
   local name="$1" base="$2"
@@ -46,7 +37,7 @@ row() {
     local report="$work/r.xml"
     local seconds
     # shellcheck disable=SC2086
-    seconds=$(median "$report" $config $base)
+    seconds=$(median_seconds "$report" $config $base)
     local sum
     sum=$(timeless "$report")
     [ -z "$first" ] && first="$sum"

@@ -191,6 +191,16 @@ int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& ou
   return 0;
 }
 
+int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
+              double elapsedSeconds, const std::function<bool(output::OutputFiles&)>& stage) {
+  memory::SetActivity("writing the output files");
+  if (!stage(outputs)) {
+    std::cout << outputs.Error() << std::endl;
+    return 1;
+  }
+  return FinishRun(report, outputs, elapsedSeconds);
+}
+
 namespace {
 std::string gErrorLine;
 }  // namespace

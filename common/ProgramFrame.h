@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -102,6 +103,10 @@ bool SaveOutputFile(const std::string& what, const std::string& path, const std:
 // written (none is then left), 0 otherwise.
 int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
               double elapsedSeconds);
+// The same once `stage` has staged the run's other outputs; when it could
+// not (false), the one line of OutputFiles and status 1 instead.
+int FinishRun(const boost::property_tree::ptree& report, output::OutputFiles& outputs,
+              double elapsedSeconds, const std::function<bool(output::OutputFiles&)>& stage);
 
 // The one line of an error whose printed output is more than that line
 // (a command-line mistake, printed before the options description), for

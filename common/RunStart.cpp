@@ -1,6 +1,7 @@
 #include "common/RunStart.h"
 
 #include <iostream>
+#include <utility>
 
 #include "common/OptionMistakes.h"
 #include "common/Poset.h"
@@ -10,10 +11,12 @@ namespace po = boost::program_options;
 
 namespace frame {
 
-RunStart::RunStart(const po::options_description& own, const po::options_description& all,
-                   std::string optionsText, std::string usageLine)
-    : own_(own), all_(all), optionsText_(std::move(optionsText)),
-      usageLine_(std::move(usageLine)) {}
+RunStart::RunStart(const po::options_description& own, const std::string& caption,
+                   const po::options_description& extensions, std::string usageLine)
+    : own_(own), optionsText_(DescribeOptions(own, caption, extensions)),
+      usageLine_(std::move(usageLine)) {
+  all_.add(own).add(extensions);
+}
 
 int RunStart::Parse(int argc, char* argv[], const std::vector<std::string>& unsignedOptions) {
   memory::SetActivity("reading the command line");
@@ -29,8 +32,19 @@ int RunStart::Parse(int argc, char* argv[], const std::vector<std::string>& unsi
   return CheckCommonOptions(options_, optionsText_, usageLine_);
 }
 
+int RunStart::Lay(bool perStream, const Share& share, const output::OutputFiles* outputs,
+                  bool strict, const FollowRule& rule, Ground& ground) const {
+  const int seed = options_.count("seed") ? options_["seed"].as<int>() : -1;
+  const std::string& path = options_["timetable"].as<std::string>();
+  ground.streamSeed = Seed(seed, perStream, ground.engine, share);
+  if (outputs != nullptr && CheckOutputs(*outputs, path) >= 0) return 1;
+  if (Load(path, strict, ground.plan, ground.table) >= 0) return 1;
+  ground.fit = PlanGraph(ground.table, rule, ground.plan);
+  return -1;
+}
+
 std::uint32_t RunStart::Seed(int seed, bool perStream, std::mt19937_64& engine,
-                             const std::function<std::uint32_t(std::uint32_t)>& share) {
+                             const Share& share) {
   std::random_device device("default");
   if (perStream) return share(RunSeed(device, seed));
   SeedEngine(engine, device, seed);
@@ -39,9 +53,7 @@ std::uint32_t RunStart::Seed(int seed, bool perStream, std::mt19937_64& engine,
 
 int RunStart::CheckOutputs(const output::OutputFiles& outputs, const std::string& timetablePath) {
   const std::string refusal = outputs.Check(timetablePath);
-  if (refusal.empty()) return -1;
-  std::cout << refusal << std::endl;
-  return 1;
+  return refusal.empty() ? -1 : Stop(refusal);
 }
 
 int RunStart::Load(const std::string& path, bool strict, memory::Plan& plan, TimeTable& table) {
@@ -88,6 +100,11 @@ memory::GraphCheck RunStart::PlanGraph(const TimeTable& table, const FollowRule&
   }
   memory::SetActivity("building the precedence graph");
   return fit;
+}
+
+int RunStart::Stop(const std::string& line) {
+  std::cout << line << std::endl;
+  return 1;
 }
 
 }  // namespace frame

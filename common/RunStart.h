@@ -28,11 +28,14 @@ namespace frame {
 
 class RunStart {
  public:
-  // `own`: the program's own options; `all`: those and the extensions, as
-  // parsed; `optionsText`: the description as printed.
-  RunStart(const boost::program_options::options_description& own,
-           const boost::program_options::options_description& all, std::string optionsText,
+  // `own`: the program's own options; `extensions`: its extensions group,
+  // printed under `caption`. Both must outlive the run start.
+  RunStart(const boost::program_options::options_description& own, const std::string& caption,
+           const boost::program_options::options_description& extensions,
            std::string usageLine);
+
+  // The options description as printed (help, command-line mistakes).
+  const std::string& OptionsText() const { return optionsText_; }
 
   // Parses, stores and notifies; then the help, seed and timetable checks.
   // A command-line error prints its line on standard error, then the
@@ -40,11 +43,30 @@ class RunStart {
   int Parse(int argc, char* argv[], const std::vector<std::string>& unsignedOptions);
   const boost::program_options::variables_map& Options() const { return options_; }
 
+  // What the common start leaves: the seeded engine (or the streams'
+  // seed), the loaded timetable, the plan holding its passages and, when it
+  // fits, the graph, and the graph's check.
+  struct Ground {
+    explicit Ground(std::uint64_t memoryLimit) : plan(memoryLimit) {}
+    std::mt19937_64 engine;
+    std::uint32_t streamSeed = 0;
+    TimeTable table;
+    memory::Plan plan;
+    memory::GraphCheck fit;
+  };
+  using Share = std::function<std::uint32_t(std::uint32_t)>;
+  // After Parse and the run's own checks: Seed (with the parsed seed), the
+  // check of `outputs` when given (the leader's), Load and PlanGraph of the
+  // parsed timetable. A graph that does not fit is no stop here:
+  // `ground.fit` holds its line.
+  int Lay(bool perStream, const Share& share, const output::OutputFiles* outputs, bool strict,
+          const FollowRule& rule, Ground& ground) const;
+
   // Seeds `engine` (SeedEngine), or, with `perStream`, draws the seed of
   // the run's streams once and hands it to `share` (which gives every
   // process the leader's), returning what it gives.
   static std::uint32_t Seed(int seed, bool perStream, std::mt19937_64& engine,
-                            const std::function<std::uint32_t(std::uint32_t)>& share);
+                            const Share& share);
 
   // The outputs' refusal (OutputFiles::Check), before any work.
   static int CheckOutputs(const output::OutputFiles& outputs, const std::string& timetablePath);
@@ -58,9 +80,12 @@ class RunStart {
   static memory::GraphCheck PlanGraph(const TimeTable& table, const FollowRule& rule,
                                       memory::Plan& plan);
 
+  // Prints the one line of a run that cannot go on; returns its status, 1.
+  static int Stop(const std::string& line);
+
  private:
   const boost::program_options::options_description& own_;
-  const boost::program_options::options_description& all_;
+  boost::program_options::options_description all_;
   std::string optionsText_;
   std::string usageLine_;
   boost::program_options::variables_map options_;

@@ -13,9 +13,9 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/TimetableGraph.h"
 #include "certify/Certificate.h"
 #include "common/MemoryLimit.h"
-#include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/TimeTable.h"
 #include "common/ProgressLine.h"
@@ -182,79 +182,58 @@ ProgressLine::Text ProgressText(const Search& search, SearchKind kind, unsigned 
 }
 
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
-  std::string timetablePath;
   unsigned int iterations = 1000;
   double tresholdRest = 11.0;
-  int seed = -1;
   int recordPerformance = 0;
   std::string outpath;
 
   po::options_description desc(frame::MakeBanner(kTitleLine), 80, 40);
   desc.add_options()
       ("help", "produce help message")
-      ("timetable", po::value<std::string>(&timetablePath), "input timetable instance file")
+      ("timetable", po::value<std::string>(), "input timetable instance file")
       ("N", po::value<unsigned int>(&iterations), "Maximum iterations (N) (default is 1000)")
       ("treshold_rest", po::value<double>(&tresholdRest),
        "the rest time between flights in hours (default is 11 h)")
-      ("seed", po::value<int>(&seed), "random number generator seed (default is none)")
+      ("seed", po::value<int>(), "random number generator seed (default is none)")
       ("record_performance_by_iteration", po::value<int>(&recordPerformance),
        "record performance (1 - yes, 0 otherwise) (default is 0)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
   parvel::ExtensionSettings settings;
   const po::options_description extensionOptions = parvel::MakeExtensionOptions(settings);
-  po::options_description allOptions;
-  allOptions.add(desc).add(extensionOptions);
-  const std::string optionsText = frame::DescribeOptions(desc, "Extensions", extensionOptions);
+  frame::RunStart run(desc, "Extensions", extensionOptions, kUsageLine);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
     const int status = run.Parse(argc, argv, {"N"});
     if (status >= 0) return status;
     const po::variables_map& vm = run.Options();
 
     const bool restartsGiven = vm.count("restarts") > 0;
-    if (restartsGiven && settings.search != SearchKind::Exchange) {
-      std::cout << "--restarts needs --search exchange" << std::endl;
-      return 1;
-    }
+    if (restartsGiven && settings.search != SearchKind::Exchange)
+      return frame::RunStart::Stop("--restarts needs --search exchange");
     const int extensionStatus = parvel::CheckExtensionValues(settings);
     if (extensionStatus >= 0) return extensionStatus;
     const bool extended = parvel::AnyGiven(vm, extensionOptions);
     const bool restarting = settings.search == SearchKind::Exchange &&
                             PlanUsesRestarts(vm.count("N") > 0, restartsGiven);
     const FollowRule rule = settings.minTurn.Rule();
-    if (ranks.Size() > 1 && !restarting) {
-      // A single search: the leader runs alone.
-      if (!ranks.IsLeader()) return 0;
-      std::cerr << "Parvel: a single search runs on rank 0 alone; --restarts shares "
-                   "independent searches among the ranks"
-                << std::endl;
-    }
+    // A single search: the leader runs alone.
+    if (!ranks.Runs(restarting, "Parvel: a single search runs on rank 0 alone; --restarts "
+                                "shares independent searches among the ranks"))
+      return 0;
 
-    std::mt19937_64 engine;
-    const std::uint32_t restartSeed =
-        frame::RunStart::Seed(seed, restarting, engine,
-                              [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
     output::OutputFiles outputs;
     outputs.Add("report", outpath);
     outputs.Add("rotations", settings.rotationsPath);
-    if (ranks.IsLeader() && frame::RunStart::CheckOutputs(outputs, timetablePath) >= 0) return 1;
-
-    TimeTable table;
-    memory::Plan plan(settings.maxMemory.bytes);
-    if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
-    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, rule, plan);
-    if (!fit.fits) {
-      std::cout << fit.message << std::endl;
+    frame::RunStart::Ground ground(settings.maxMemory.bytes);
+    if (run.Lay(restarting, [&ranks](std::uint32_t value) { return ranks.Broadcast(value); },
+                ranks.IsLeader() ? &outputs : nullptr, settings.strict, rule, ground) >= 0)
       return 1;
-    }
-    Poset poset;
-    poset.CreatePoset(table, rule);
-
+    if (!ground.fit.fits) return frame::RunStart::Stop(ground.fit.message);
+    TimeTable& table = ground.table;
+    memory::Plan& plan = ground.plan;
     BGraph graph;
-    graph.InitGraphFromPoset(table, poset);
-    poset = Poset();  // the graph holds the pairs; nothing reads them again
+    InitGraphFromTimetable(table, rule, graph);
     // The exchange search's default schedule goes by the graph's rows, so
     // the searches' memory is planned once the graph stands.
     const ExchangePlan schedule = PlanExchange(
@@ -265,19 +244,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                  settings.search == SearchKind::Exchange ? schedule.rounds : iterations,
                  recordPerformance != 0, settings.search, settings.threads.value,
                  restarting ? ranks.Share(schedule.restarts).size() : 0);
-    if (!plan.Fits()) {
-      std::cout << plan.Refusal() << std::endl;
-      return 1;
-    }
+    if (!plan.Fits()) return frame::RunStart::Stop(plan.Refusal());
     std::unique_ptr<certify::Certificate> certificate;
     if (settings.certify) {
       certificate = std::make_unique<certify::Certificate>(
           graph, table,
           certify::Settings{settings.certifySeconds.value, rule.minTurn, settings.maxMemory.bytes});
-      if (certificate->Refused()) {
-        std::cout << certificate->RefusalLine() << std::endl;
-        return 1;
-      }
+      if (certificate->Refused()) return frame::RunStart::Stop(certificate->RefusalLine());
     }
     const bool recording = recordPerformance != 0;
     memory::SetActivity("running the search");
@@ -309,7 +282,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       std::atomic<unsigned int> finished{0};
       restarts.restarts = schedule.restarts;
       RestartPlan restartPlan;
-      restartPlan.seed = restartSeed;
+      restartPlan.seed = ground.streamSeed;
       restartPlan.rounds = schedule.rounds;
       restartPlan.threshold = tresholdRest;
       restartPlan.recordPerformance = recording;
@@ -329,7 +302,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       searched = ResultOf(std::move(winner));
     } else {
       const std::unique_ptr<Search> search =
-          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording, rule);
+          MakeSearch(settings.search, graph, table, ground.engine, tresholdRest, recording, rule);
       initialCounts = search->Initial();
       PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
       if (extended) parvel::PrintRotations("initial", initialCounts.chains);
@@ -378,16 +351,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     if (certificate) certificate->AddToReport(report);
     if (extended)
       parvel::AddRunElements(report, settings, initialCounts, schedule, searched.timeLimitReached);
-    memory::SetActivity("writing the output files");
-    if (!outputs.Stage("rotations", [&](std::ostream& out) {
-          WriteRotationsCsv(table, result.decomposition, out);
-        })) {
-      std::cout << outputs.Error() << std::endl;
-      return 1;
-    }
-    return frame::FinishRun(report, outputs, elapsed);
+    return frame::FinishRun(report, outputs, elapsed, [&](output::OutputFiles& files) {
+      return files.Stage("rotations", [&](std::ostream& out) {
+        WriteRotationsCsv(table, result.decomposition, out);
+      });
+    });
   } catch (const std::exception& error) {
-    return frame::EndOnException(error, optionsText);
+    return frame::EndOnException(error, run.OptionsText());
   }
 }
 

@@ -79,6 +79,13 @@ std::vector<unsigned int> Ranks::Share(unsigned int count) const {
   return share;
 }
 
+bool Ranks::Runs(bool shared, const std::string& whyAlone) const {
+  if (shared || size_ == 1) return true;
+  if (!IsLeader()) return false;
+  std::cerr << whyAlone << std::endl;
+  return true;
+}
+
 void Ranks::Abort(int status) const {
   if (mpi_) mpi_->world.abort(status);
 }

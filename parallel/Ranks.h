@@ -43,6 +43,11 @@ class Ranks {
   // Rank(), in increasing order.
   std::vector<unsigned int> Share(unsigned int count) const;
 
+  // Whether this rank runs: every rank when `shared` (the work is spread
+  // among them), else the leader alone, which then says why on standard
+  // error when there are other ranks. A rank that does not run ends with 0.
+  bool Runs(bool shared, const std::string& whyAlone) const;
+
   // Ends every process of the job with `status` (MPI_Abort); returns only
   // without MPI.
   void Abort(int status) const;

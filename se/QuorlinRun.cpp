@@ -15,8 +15,8 @@
 #include <boost/property_tree/ptree.hpp>
 
 #include "bipartite/BGraph.h"
+#include "bipartite/TimetableGraph.h"
 #include "common/MemoryLimit.h"
-#include "common/Poset.h"
 #include "common/ProgramFrame.h"
 #include "common/ProgressLine.h"
 #include "common/RunStart.h"
@@ -180,89 +180,65 @@ PooledRepetitions RunRepetitionStreams(SE& se, const parallel::Ranks& ranks, std
 }
 
 int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
-  std::string timetablePath;
   unsigned int budget = 1;
   unsigned int repetitions = 100;
-  int seed = -1;
   std::string outpath;
 
   po::options_description desc(frame::MakeBanner(kTitleLine), 80, 40);
   desc.add_options()
       ("help", "produce help message")
-      ("timetable", po::value<std::string>(&timetablePath), "input timetable instance file")
+      ("timetable", po::value<std::string>(), "input timetable instance file")
       ("B", po::value<unsigned int>(&budget), "Stochastic Enumeration budget (B) (default is 1)")
       ("N", po::value<unsigned int>(&repetitions),
        "Stochastic Enumeration repetitions (N) (default is 100)")
-      ("seed", po::value<int>(&seed), "random number generator seed (default is none)")
+      ("seed", po::value<int>(), "random number generator seed (default is none)")
       ("outpath", po::value<std::string>(&outpath), "output file (optional)");
   quorlin::ExtensionSettings settings;
   const po::options_description extensionOptions = quorlin::MakeExtensionOptions(settings);
-  po::options_description allOptions;
-  allOptions.add(desc).add(extensionOptions);
-  const std::string optionsText =
-      frame::DescribeOptions(desc, quorlin::kCaption, extensionOptions);
+  frame::RunStart run(desc, quorlin::kCaption, extensionOptions, kUsageLine);
 
   const frame::Clock::time_point start = frame::Clock::now();
   try {
-    frame::RunStart run(desc, allOptions, optionsText, kUsageLine);
     const int status = run.Parse(argc, argv, {"B", "N"});
     if (status >= 0) return status;
     QuorlinParts partRun(settings, budget, repetitions);
-    if (!partRun.Refusal().empty()) {
-      std::cout << partRun.Refusal() << std::endl;
-      return 1;
-    }
-    if (!settings.minTurn.error.empty()) {
-      std::cout << settings.minTurn.error << std::endl;
-      return 1;
-    }
+    if (!partRun.Refusal().empty()) return frame::RunStart::Stop(partRun.Refusal());
+    if (!settings.minTurn.error.empty()) return frame::RunStart::Stop(settings.minTurn.error);
     const FollowRule rule = settings.minTurn.Rule();
 
     const bool streamPerRepetition = settings.streams == parallel::StreamKind::Repetition;
     // Runs made of parts draw from streams of their own, shared by the ranks.
     const bool ownStreams = streamPerRepetition || partRun.Active();
-    if (ranks.Size() > 1 && !ownStreams) {
-      // One stream orders every draw: the leader runs alone.
-      if (!ranks.IsLeader()) return 0;
-      std::cerr << "Quorlin: with a single random stream rank 0 runs every repetition; "
-                   "--streams repetition shares them among the ranks"
-                << std::endl;
-    }
+    // One stream orders every draw: the leader runs alone.
+    if (!ranks.Runs(ownStreams, "Quorlin: with a single random stream rank 0 runs every "
+                                "repetition; --streams repetition shares them among the ranks"))
+      return 0;
 
-    std::mt19937_64 engine;
-    const std::uint32_t streamSeed =
-        frame::RunStart::Seed(seed, ownStreams, engine,
-                              [&ranks](std::uint32_t value) { return ranks.Broadcast(value); });
     output::OutputFiles outputs;
     outputs.Add("report", outpath);
     outputs.Add("rotations", settings.rotationsPath);
     outputs.Add("trace", settings.tracePath);
-    if (ranks.IsLeader() && frame::RunStart::CheckOutputs(outputs, timetablePath) >= 0) return 1;
-
-    TimeTable table;
-    memory::Plan plan(settings.maxMemory.bytes);
-    if (frame::RunStart::Load(timetablePath, settings.strict, plan, table) >= 0) return 1;
+    frame::RunStart::Ground ground(settings.maxMemory.bytes);
+    if (run.Lay(ownStreams, [&ranks](std::uint32_t value) { return ranks.Broadcast(value); },
+                ranks.IsLeader() ? &outputs : nullptr, settings.strict, rule, ground) >= 0)
+      return 1;
+    TimeTable& table = ground.table;
+    memory::Plan& plan = ground.plan;
     // The graph's size is known from the boards before a pair is stored. An
     // exact count without runs needs no graph: its chain count then comes
     // from the boards (see README).
-    const memory::GraphCheck fit = frame::RunStart::PlanGraph(table, rule, plan);
+    const memory::GraphCheck& fit = ground.fit;
     exact::ExactCount count;
     if (!fit.fits && settings.exact && repetitions == 0)
       count = exact::CountMinimumDecompositions(table, rule);
-    if (!fit.fits && !count.available) {
-      std::cout << fit.message << std::endl;
-      return 1;
-    }
+    if (!fit.fits && !count.available) return frame::RunStart::Stop(fit.message);
 
     BGraph graph;
     unsigned int chains = static_cast<unsigned int>(table.passages.size() - count.matchingSize);
     BGraph::Matching maximum;
     std::size_t minimumChains = table.passages.size() - count.matchingSize;
     if (fit.fits) {
-      Poset poset;
-      poset.CreatePoset(table, rule);
-      graph.InitGraphFromPoset(table, poset);
-      poset = Poset();  // the graph holds the pairs; nothing reads them again
+      InitGraphFromTimetable(table, rule, graph);
       // The reference decomposition is that of Edmonds' matching; the
       // estimator starts from the same matching instead of finding its own.
       maximum = graph.GetMaxMatching();
@@ -275,16 +251,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
         se_memory::PlanEstimator(plan, graph, budget, repetitions,
                                  settings.streams == parallel::StreamKind::Repetition,
                                  settings.threads.value, chains);
-      if (!plan.Fits()) {
-        std::cout << plan.Refusal() << std::endl;
-        return 1;
-      }
+      if (!plan.Fits()) return frame::RunStart::Stop(plan.Refusal());
     }
 
     // The estimator keeps its own graph; the driver needs none after this,
     // so the graph moves instead of being copied (it is the largest object
     // of a run).
-    SE se(std::move(graph), budget, repetitions, engine);
+    SE se(std::move(graph), budget, repetitions, ground.engine);
     se.vertexOrder = settings.vertexOrder;
     if (fit.fits) se.startMatching = std::move(maximum);
     const std::unique_ptr<parallel::WorkerPool> workers =
@@ -308,13 +281,13 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     SE::DecompositionList decompositions;
     memory::SetActivity("running the estimator");
     if (partRun.Active()) {
-      partRun.Run(se.graph, table, streamSeed, se.workers, ranks.Rank(), ranks.Size(),
+      partRun.Run(se.graph, table, ground.streamSeed, se.workers, ranks.Rank(), ranks.Size(),
                   [&ranks](const std::vector<std::uint64_t>& words) { return ranks.Gather(words); },
                   start, ranks.IsLeader());
       if (!ranks.IsLeader()) return 0;
       decompositions = partRun.Decompositions(se.graph);
     } else if (streamPerRepetition) {
-      PooledRepetitions pooled = RunRepetitionStreams(se, ranks, streamSeed, start);
+      PooledRepetitions pooled = RunRepetitionStreams(se, ranks, ground.streamSeed, start);
       if (!ranks.IsLeader()) return 0;
       estimates = std::move(pooled.estimates);
       for (unsigned int r = 0; r < repetitions; ++r)
@@ -348,14 +321,11 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     boost::property_tree::ptree report =
         BuildReport(summary, budget, repetitions, elapsedSeconds, decompositions);
     AddExtensions(report, settings, count, summary.mean, minimumChains, partRun);
-    memory::SetActivity("writing the output files");
-    if (!StageExtensionFiles(outputs, table, decompositions, trace, settings, count, partRun)) {
-      std::cout << outputs.Error() << std::endl;
-      return 1;
-    }
-    return frame::FinishRun(report, outputs, elapsedSeconds);
+    return frame::FinishRun(report, outputs, elapsedSeconds, [&](output::OutputFiles& files) {
+      return StageExtensionFiles(files, table, decompositions, trace, settings, count, partRun);
+    });
   } catch (const std::exception& error) {
-    return frame::EndOnException(error, optionsText);
+    return frame::EndOnException(error, run.OptionsText());
   }
 }
 
