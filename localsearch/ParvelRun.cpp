@@ -314,6 +314,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       restartPlan.threshold = tresholdRest;
       restartPlan.recordPerformance = recording;
       restartPlan.rule = rule;
+      restartPlan.schedule.repairShare = settings.repair.share;
       restartPlan.bounds = &bounds;
       restartPlan.hasDeadline = ending.hasDeadline;
       restartPlan.deadline = ending.deadline;
@@ -329,7 +330,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       searched = ResultOf(std::move(winner));
     } else {
       const std::unique_ptr<Search> search =
-          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording, rule);
+          MakeSearch(settings.search, graph, table, engine, tresholdRest, recording, rule,
+                     settings.repair.share);
       initialCounts = search->Initial();
       PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
       if (extended) parvel::PrintRotations("initial", initialCounts.chains);
