@@ -3,6 +3,7 @@
 # best counts known for each day.
 #
 #   bench/exchange_default.sh [<build dir>] [--seeds A-B] [--days REGEX] [--best-known]
+#                             [--options "PARVEL OPTIONS"]
 #
 # Days (generate_timetable): airline-like days of 200 to 5,000 passages
 # (one cut to 06:00-14:00, without overnight passages), rail-like days (cut
@@ -15,7 +16,8 @@
 # with it and how many came within one of it, the lowest counts found (the
 # lowest balanced count, and the lowest rested count among the runs with the
 # most balanced chains found), and the median and largest user CPU seconds
-# of the runs (GNU time).
+# of the runs (GNU time). --options adds options to every Parvel run (for
+# instance "--exchange_repair 0.2").
 #
 # With --best-known it first runs long searches (exchange_tune: 20,000
 # rounds, 8 restarts, seeds 1 and 2) and raises the counts of
@@ -25,7 +27,8 @@
 seeds=1-5
 only=.
 longRuns=0
-read_arguments seeds=seeds days=only best-known?=longRuns -- "$@"
+options=""
+read_arguments seeds=seeds days=only best-known?=longRuns options=options -- "$@"
 first=${seeds%-*}
 last=${seeds#*-}
 known=bench/exchange_best_known.csv
@@ -92,7 +95,7 @@ for entry in "${days[@]}"; do
   reached=0 rested=0 near=0 runs=0 bound="" times=() found=()
   for seed in $(seq "$first" "$last"); do
     /usr/bin/time -f "%U" -o "$work/time" "$build/localsearch/Parvel" --timetable "$work/$name.csv" \
-      --search exchange --seed "$seed" > "$work/out"
+      --search exchange --seed "$seed" $options > "$work/out"
     final=$(grep '^final performance' "$work/out")
     b=$(echo "$final" | sed 's/.*balanced chains: \([0-9]*\) .*/\1/')
     r=$(echo "$final" | sed 's/.*: \([0-9]*\)$/\1/')

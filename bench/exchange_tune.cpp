@@ -1,6 +1,6 @@
 // exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] [--restarts R] [--weight W]
 //               [--start T0] [--end T1] [--aimed S] [--rest_aims S]
-//               [--min_turn M]
+//               [--repair S] [--repair_start F] [--min_turn M]
 //
 // Runs the exchange search alone on a timetable file for each seed from A
 // to B (default 1-1), each the best of R restarts (default 1) of the given
@@ -40,7 +40,7 @@ int main(int argc, char* argv[]) {
     std::cout << "usage: exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] "
                  "[--restarts R] "
                  "[--weight W] [--start T0] [--end T1] [--aimed S] [--rest_aims S] "
-                 "[--min_turn M]\n";
+                 "[--repair S] [--repair_start F] [--min_turn M]\n";
     return 1;
   }
   const std::string path = argv[1];
@@ -82,8 +82,10 @@ int main(int argc, char* argv[]) {
       schedule.aimedShare = value;
     } else if (flag == "--rest_aims") {
       schedule.restAimShare = value;
-
-
+    } else if (flag == "--repair") {
+      schedule.repairShare = value;
+    } else if (flag == "--repair_start") {
+      schedule.repairStart = value;
     } else if (flag == "--min_turn") {
       rule.minTurn = value;
     } else {
@@ -100,12 +102,13 @@ int main(int argc, char* argv[]) {
   const BGraph::Matching maximum = graph.GetMaxMatching();
   const SearchBounds bounds = CombinatorialBounds(graph, table, maximum);
   const int terminalBound = OpenBalancedChainsBound(graph, table, maximum);
+  unsigned rounds = roundsGiven;
   if (plan) {
     const ExchangePlan byDay = PlanExchange(std::nullopt, std::nullopt, RowsWithCells(graph));
     restarts = byDay.restarts;
+    rounds = byDay.rounds;
     std::cout << "default plan: " << byDay.rounds << " rounds, " << restarts << " restarts\n";
   }
-  const unsigned rounds = plan ? kDefaultRounds : roundsGiven;
 
   DecompositionCounts overall;
   overall.chains = -1;

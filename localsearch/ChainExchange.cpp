@@ -1,6 +1,7 @@
 #include "localsearch/ChainExchange.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "bipartite/TerminalBoards.h"
 #include "common/Poset.h"
@@ -60,6 +61,23 @@ void ChainExchange::BuildTerminals() {
   }
   endingAt.resize(terminals.size());
   startingAt.resize(terminals.size());
+  arrivingAt.resize(terminals.size());
+  for (std::uint32_t p = 0; p < n; ++p) arrivingAt[destinationAt[p]].push_back(p);
+  // Unknown (NaN) arrivals last, equal ones by position: a strict order.
+  auto earlier = [this](std::uint32_t p, std::uint32_t q) {
+    const double a = passageAt[p].arrival;
+    const double b = passageAt[q].arrival;
+    if (std::isnan(a) || std::isnan(b)) {
+      if (std::isnan(a) != std::isnan(b)) return std::isnan(b);
+      return p < q;
+    }
+    return a < b || (a == b && p < q);
+  };
+  placeInArriving.assign(n, kNone);
+  for (std::vector<std::uint32_t>& rows : arrivingAt) {
+    std::sort(rows.begin(), rows.end(), earlier);
+    for (std::uint32_t k = 0; k < rows.size(); ++k) placeInArriving[rows[k]] = k;
+  }
 }
 
 void ChainExchange::BuildCells(const BGraph& graph) {
@@ -208,16 +226,21 @@ bool ChainExchange::ProposeAimed(std::uint64_t draw, Aim aim, Move& move) {
   std::uint32_t column = kNone;
   const std::uint64_t choice = (draw >> (2 * kBits)) & kMask;
   if (rowsOfX.size() * (rowsOfY.size() + 1) <= kListAll) {
+    // TailMove's tests, with Y's terminals and columns read once.
     candidates.clear();
+    tailsOfY.clear();
+    for (std::uint32_t other : rowsOfY) tailsOfY.push_back({destinationAt[other], succ[other]});
+    const std::uint32_t startOfY = originAt[headOfY];
     for (std::uint32_t a : rowsOfX) {
-      for (std::uint32_t other : rowsOfY) {
-        if (!TailMove(a, other, headOfY, column)) continue;
+      const std::uint32_t at = destinationAt[a];
+      for (const auto& tail : tailsOfY) {
+        if (tail.first != at || !HasCell(a, tail.second)) continue;
         candidates.push_back(a);
-        candidates.push_back(column);
+        candidates.push_back(tail.second);
       }
-      if (TailMove(a, kNone, headOfY, column)) {
+      if (succ[a] != kNone && startOfY == at && HasCell(a, headOfY)) {
         candidates.push_back(a);
-        candidates.push_back(column);
+        candidates.push_back(headOfY);
       }
     }
     if (candidates.empty()) return false;
@@ -241,6 +264,131 @@ bool ChainExchange::ProposeAimed(std::uint64_t draw, Aim aim, Move& move) {
   return false;
 }
 
+bool ChainExchange::ProposeRepair(std::uint64_t draw, Aim aim, double restWeight,
+                                  Repair& repair) {
+  constexpr int kBits = 20;
+  constexpr std::uint64_t kMask = (std::uint64_t{1} << kBits) - 1;
+  auto pick = [](std::uint64_t bits, std::size_t size) {
+    return static_cast<std::size_t>((bits * size) >> kBits);
+  };
+  const std::vector<std::uint32_t>& aims = aim == Aim::Balance ? unbalanced : unrested;
+  if (aims.empty()) return false;
+  const std::uint32_t x = aims[pick(draw & kMask, aims.size())];
+  rowsOfX.clear();
+  for (std::uint32_t a = first[x]; succ[a] != kNone; a = succ[a]) rowsOfX.push_back(a);
+  if (rowsOfX.empty()) return false;
+  const std::uint32_t a = rowsOfX[pick((draw >> kBits) & kMask, rowsOfX.size())];
+
+  // The matched cells of other open chains whose rows arrive nearest to
+  // a's, each able to swap with a's cell.
+  repair.size = 1;
+  repair.rows[0] = a;
+  repair.columns[0] = succ[a];
+  std::uint32_t chains[kMaxRepair] = {x};
+  const std::vector<std::uint32_t>& arriving = arrivingAt[destinationAt[a]];
+  const std::uint32_t at = placeInArriving[a];
+  std::uint32_t below = at;
+  std::uint32_t above = at + 1;
+  for (std::uint32_t scanned = 0; scanned < kRepairScan && repair.size < kMaxRepair; ++scanned) {
+    const bool downwards = below > 0 && (above >= arriving.size() || (scanned & 1) == 0);
+    if (!downwards && above >= arriving.size()) break;
+    const std::uint32_t r = downwards ? arriving[--below] : arriving[above++];
+    const std::uint32_t chain = chainOf[r];
+    if (succ[r] == kNone || kind[chain] != kOpen) continue;
+    if (std::find(chains, chains + repair.size, chain) != chains + repair.size) continue;
+    if (!HasCell(r, succ[a]) || !HasCell(a, succ[r])) continue;
+    chains[repair.size] = chain;
+    repair.rows[repair.size] = r;
+    repair.columns[repair.size] = succ[r];
+    ++repair.size;
+  }
+  const std::uint32_t k = repair.size;
+  if (k < 2) return false;
+
+  // Scores of head i with tail j, scaled to integers so that ties are exact.
+  const int restScore = static_cast<int>(std::lround(restWeight * 1000.0));
+  int score[kMaxRepair][kMaxRepair];
+  int balanced[kMaxRepair][kMaxRepair];
+  int rested[kMaxRepair][kMaxRepair];
+  bool cell[kMaxRepair][kMaxRepair];
+  for (std::uint32_t i = 0; i < k; ++i) {
+    for (std::uint32_t j = 0; j < k; ++j) {
+      balanced[i][j] = Balanced(first[chains[i]], last[chains[j]]);
+      rested[i][j] = Rested(first[chains[i]], last[chains[j]]);
+      score[i][j] = 1000 * balanced[i][j] + restScore * rested[i][j];
+      cell[i][j] = i == j || HasCell(repair.rows[i], repair.columns[j]);
+    }
+  }
+  // The best order other than the present one, by a dynamic program over
+  // the columns given to rows 0 .. i-1 and whether any row has moved; ties
+  // go either way by a random bit.
+  constexpr int kUnset = -1;
+  constexpr std::uint32_t kMasks = 1u << kMaxRepair;
+  int total[kMasks][2];
+  std::uint8_t took[kMasks][2];  // column of the last row, and (bit 7) the flag before
+  for (std::uint32_t mask = 0; mask < (1u << k); ++mask) total[mask][0] = total[mask][1] = kUnset;
+  total[0][0] = 0;
+  std::uint64_t bits = draw >> (2 * kBits);
+  for (std::uint32_t mask = 0; mask + 1 < (1u << k); ++mask) {
+    std::uint32_t row = 0;  // rows given a column so far
+    for (std::uint32_t m = mask; m != 0; m &= m - 1) ++row;
+    for (int moved = 0; moved < 2; ++moved) {
+      if (total[mask][moved] == kUnset) continue;
+      for (std::uint32_t j = 0; j < k; ++j) {
+        if ((mask >> j) & 1u || !cell[row][j]) continue;
+        const std::uint32_t next = mask | (1u << j);
+        const int nextMoved = moved | (j != row ? 1 : 0);
+        const int value = total[mask][moved] + score[row][j];
+        int& kept = total[next][nextMoved];
+        if (value < kept) continue;
+        if (value == kept) {
+          bits = bits * 6364136223846793005ULL + 1442695040888963407ULL;
+          if ((bits >> 63) == 0) continue;
+        }
+        kept = value;
+        took[next][nextMoved] = static_cast<std::uint8_t>(j | (moved << 7));
+      }
+    }
+  }
+  std::uint32_t mask = (1u << k) - 1;
+  if (total[mask][1] == kUnset) return false;
+  for (int moved = 1, row = static_cast<int>(k) - 1; row >= 0; --row) {
+    const std::uint8_t step = took[mask][moved];
+    repair.to[row] = step & 0x7F;
+    mask &= ~(1u << (step & 0x7F));
+    moved = step >> 7;
+  }
+  repair.deltaBalanced = 0;
+  repair.deltaRest = 0;
+  for (std::uint32_t i = 0; i < k; ++i) {
+    repair.deltaBalanced += balanced[i][repair.to[i]] - balanced[i][i];
+    repair.deltaRest += rested[i][repair.to[i]] - rested[i][i];
+  }
+  return true;
+}
+
+void ChainExchange::ApplyRepair(const Repair& repair) {
+  const std::uint32_t k = repair.size;
+  std::uint32_t chains[kMaxRepair];
+  std::uint32_t tails[kMaxRepair];
+  for (std::uint32_t i = 0; i < k; ++i) {
+    chains[i] = chainOf[repair.rows[i]];
+    tails[i] = last[chains[i]];
+    Unfile(chains[i]);
+  }
+  for (std::uint32_t i = 0; i < k; ++i) Match(repair.rows[i], repair.columns[repair.to[i]]);
+  // Each chain keeps its head and takes the tail, and the last passage, of
+  // the chain whose column its split row now has.
+  for (std::uint32_t i = 0; i < k; ++i) {
+    if (repair.to[i] == i) continue;
+    Relabel(repair.columns[repair.to[i]], kNone, chains[i]);
+    last[chains[i]] = tails[repair.to[i]];
+  }
+  counts.balanced += repair.deltaBalanced;
+  counts.rest += repair.deltaRest;
+  for (std::uint32_t i = 0; i < k; ++i) File(chains[i]);
+}
+
 bool ChainExchange::CellsFollowTimes(const TimeTable& table) const {
   if (table.positionById.size() != n || table.passages.size() != n) return false;
   for (std::uint32_t row = 0; row < n; ++row) {
@@ -254,18 +402,9 @@ bool ChainExchange::CellsFollowTimes(const TimeTable& table) const {
   return following == columns.size();
 }
 
-bool ChainExchange::HasCell(std::uint32_t row, std::uint32_t column) const {
-  if (cellsFollowTimes) return row != column && rule.CanFollow(passageAt[row], passageAt[column]);
+bool ChainExchange::SearchCell(std::uint32_t row, std::uint32_t column) const {
   return std::binary_search(columns.begin() + rowStart[row], columns.begin() + rowStart[row + 1],
                             column);
-}
-
-int ChainExchange::Balanced(std::uint32_t head, std::uint32_t tail) const {
-  return IsBalancedChain(passageAt[head], passageAt[tail]) ? 1 : 0;
-}
-
-int ChainExchange::Rested(std::uint32_t head, std::uint32_t tail) const {
-  return HasEnoughRest(passageAt[head], passageAt[tail], threshold) ? 1 : 0;
 }
 
 bool ChainExchange::Propose(std::uint32_t row, std::uint32_t column, Move& move) const {

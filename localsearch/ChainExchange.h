@@ -32,6 +32,14 @@
 // that ends where X ends or starts where X starts: exchanging tails between
 // them keeps the number of balanced chains, so only the rest changes.
 //
+// A re-pairing (`ProposeRepair`) goes beyond one exchange: it takes up to
+// kMaxRepair matched cells of one board, each of another open chain, whose
+// arrivals lie close together, and gives their rows the columns in the
+// order that scores best (balanced + weight * rested), other than the one
+// they have. A rotation of three to five tails is one step here, where
+// swaps would need two to four, and their middle steps can lack a cell or
+// lose score.
+//
 // Overnight passages let a matching close a chain on itself (a cycle): its
 // decomposition lists the cycle as one chain cut at its smallest position,
 // which counts as one chain more. A move that would close a loop is never
@@ -46,12 +54,17 @@
 // Cells are those of the graph; on a timetable's own graph (built with the
 // same follow rule) a cell is tested by the rule instead of a search.
 //
-// Cost: O(n + E) memory (the rows' sorted neighbour lists). Propose is O(1)
+// Cost: O(n + E) memory (the rows' sorted neighbour lists and each
+// terminal's arrivals in time order). Propose is O(1)
 // on a timetable's own graph (O(log degree) on others); ProposeAimed is
 // O(|X| + |Y|) (it lists every move between X and Y when there are few,
-// and samples some otherwise); Apply is linear in the pieces relabelled.
+// and samples some otherwise); ProposeRepair is O(|X|) plus a scan of
+// kRepairScan arrivals and kMaxRepair! orders; Apply and ApplyRepair are
+// linear in the pieces relabelled.
 
+#include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "bipartite/BGraph.h"
@@ -86,6 +99,20 @@ class ChainExchange {
     bool recount = false;
   };
 
+  static constexpr std::uint32_t kMaxRepair = 5;
+  static constexpr std::uint32_t kRepairScan = 32;
+
+  // A re-pairing worked out against the current state; valid until the
+  // next change. Row rows[i] takes column columns[to[i]].
+  struct Repair {
+    std::uint32_t size = 0;
+    std::array<std::uint32_t, kMaxRepair> rows{};
+    std::array<std::uint32_t, kMaxRepair> columns{};
+    std::array<std::uint8_t, kMaxRepair> to{};
+    int deltaBalanced = 0;
+    int deltaRest = 0;
+  };
+
   // `start` must be a maximum matching of `graph`, pairs (left, right);
   // `rule` the one the graph was built with.
   ChainExchange(const BGraph& graph, const TimeTable& table, const BGraph::Matching& start,
@@ -113,6 +140,15 @@ class ChainExchange {
 
   void Apply(const Move& move);
 
+  // A re-pairing at the terminal where a chain X ends one of its passages:
+  // X is drawn among the unbalanced chains (Aim::Balance) or those without
+  // enough rest (otherwise), its matched cell and the others by `draw` (60
+  // random bits). The order chosen is the best by balanced + restWeight *
+  // rested other than the present one (ties drawn). False when X has no
+  // matched cell or no other cell is near.
+  bool ProposeRepair(std::uint64_t draw, Aim aim, double restWeight, Repair& repair);
+  void ApplyRepair(const Repair& repair);
+
   // Starts again from `matching`, a maximum matching of the graph.
   void Reset(const BGraph::Matching& matching);
 
@@ -133,6 +169,10 @@ class ChainExchange {
   std::vector<std::uint32_t> rowStart;  // CSR over rows, columns sorted
   std::vector<std::uint32_t> columns;
   std::vector<std::uint32_t> activeRows;
+  // Rows by the terminal they arrive at, in order of arrival, and the place
+  // of every row in its list.
+  std::vector<std::vector<std::uint32_t>> arrivingAt;
+  std::vector<std::uint32_t> placeInArriving;
   // True when the cells are exactly the pairs that can follow each other by
   // the rule (distinct passage numbers): a cell is then tested by comparing
   // two times instead of searching a row.
@@ -162,10 +202,22 @@ class ChainExchange {
   std::vector<std::uint32_t> rowsOfX;
   std::vector<std::uint32_t> rowsOfY;
   std::vector<std::uint32_t> candidates;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> tailsOfY;  // (terminal, column)
 
-  bool HasCell(std::uint32_t row, std::uint32_t column) const;
-  int Balanced(std::uint32_t head, std::uint32_t tail) const;
-  int Rested(std::uint32_t head, std::uint32_t tail) const;
+  // Inline: every proposal asks these several times. Balanced and Rested
+  // are IsBalancedChain and HasEnoughRest (common/ChainEnds.h) on the
+  // counted passages, the terminals as their dense indices.
+  bool HasCell(std::uint32_t row, std::uint32_t column) const {
+    if (cellsFollowTimes) return row != column && rule.CanFollow(passageAt[row], passageAt[column]);
+    return SearchCell(row, column);
+  }
+  bool SearchCell(std::uint32_t row, std::uint32_t column) const;
+  int Balanced(std::uint32_t head, std::uint32_t tail) const {
+    return originAt[head] == destinationAt[tail] ? 1 : 0;
+  }
+  int Rested(std::uint32_t head, std::uint32_t tail) const {
+    return (24.0 - passageAt[tail].arrival) + passageAt[head].departure >= threshold ? 1 : 0;
+  }
   int BalancedOf(std::uint32_t chain) const { return Balanced(first[chain], last[chain]); }
   int RestedOf(std::uint32_t chain) const { return Rested(first[chain], last[chain]); }
 

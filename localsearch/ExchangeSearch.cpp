@@ -41,6 +41,7 @@ ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64&
   aimedBelow = ByteBelow(schedule.aimedShare);
   restEndBelow = ByteBelow(restShare / 2);
   restStartBelow = ByteBelow(restShare);
+  repairFrom = 256 - std::min(ByteBelow(schedule.repairShare), 256 - aimedBelow);
   Start(std::move(maximum), state.Counts());
 }
 
@@ -83,6 +84,8 @@ void ExchangeSearch::Run(unsigned int rounds) {
   // rested count gains).
   const unsigned int firstReturn = rounds / 2;
   const unsigned int secondReturn = rounds - rounds / 4;
+  const auto repairRound = static_cast<unsigned int>(
+      std::clamp(schedule.repairStart, 0.0, 1.0) * static_cast<double>(rounds));
   for (unsigned int round = 1; round <= rounds && stopped == StopReason::Rounds; ++round) {
     if (round % kClockEvery == 0) {
       if (stop.Overtaken()) {
@@ -98,7 +101,8 @@ void ExchangeSearch::Run(unsigned int rounds) {
       KeepBest();
       state.Reset(BestMatching());
     }
-    const bool moved = Round(AcceptanceAt(temperature));
+    roundRepairFrom = round > repairRound ? repairFrom : 256;
+    const bool moved = Round(AcceptanceAt(temperature), temperature);
     if (!moved && startHasCycles) {
       KeepBest();
       state.Reset(start);
@@ -117,7 +121,24 @@ void ExchangeSearch::KeepBest() {
   bestPending = false;
 }
 
-bool ExchangeSearch::Round(const Acceptance& acceptance) {
+bool ExchangeSearch::TryRepair(std::uint64_t top, std::uint64_t bits, double temperature) {
+  const ChainExchange::Aim aim =
+      (top & 1) == 0 ? ChainExchange::Aim::Balance : ChainExchange::Aim::RestSameEnd;
+  if (!state.ProposeRepair(bits, aim, schedule.restWeight, repair)) return false;
+  const double change = repair.deltaBalanced + schedule.restWeight * repair.deltaRest;
+  // Its changes can pass the acceptance table's range.
+  if (change < 0.0 && engine() >= std::ldexp(std::exp(change / temperature), 64)) return true;
+  KeepBest();
+  state.ApplyRepair(repair);
+  if (IsBetter(state.Counts(), best)) {
+    Improve(state.Counts());
+    bestPending = true;
+    if (stop.bounds != nullptr && stop.bounds->Proves(best)) stopped = StopReason::Proven;
+  }
+  return true;
+}
+
+bool ExchangeSearch::Round(const Acceptance& acceptance, double temperature) {
   const std::vector<std::uint32_t>& rows = state.ActiveRows();
   const std::uint64_t proposals = rows.size();
   ChainExchange::Move move;
@@ -126,6 +147,12 @@ bool ExchangeSearch::Round(const Acceptance& acceptance) {
     const std::uint64_t draw = engine();
     const std::uint64_t top = draw >> 56;
     const std::uint64_t bits = Mix(draw);
+    if (top >= roundRepairFrom) {
+      if (!TryRepair(top, bits, temperature)) continue;
+      proposed = true;
+      if (stopped == StopReason::Proven) return true;
+      continue;
+    }
     if (top < aimedBelow) {
       const ChainExchange::Aim aim = top < restEndBelow     ? ChainExchange::Aim::RestSameEnd
                                      : top < restStartBelow ? ChainExchange::Aim::RestSameStart

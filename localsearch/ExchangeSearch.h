@@ -19,10 +19,14 @@
 // A run ends early when its best meets the bounds it was given, at a time
 // limit, or when another restart has proven its best (SearchStop.h).
 //
+// A share of the proposals (repairShare, none by default) re-pairs the
+// cells of up to five chains at one terminal in the best other order
+// (ChainExchange::ProposeRepair), taken by the same Metropolis test.
+//
 // Randomness: every proposal takes one output of the program's engine (its
-// top byte chooses random or aimed and the aim, a mix of all its bits picks
-// the row and neighbour or the chains and move); a move that is not surely
-// taken takes one more for the Metropolis test. A positive seed repeats a
+// top byte chooses random, aimed or re-pairing and the aim, a mix of all
+// its bits picks the row and neighbour or the chains and move); a move that
+// is not surely taken takes one more for the Metropolis test. A positive seed repeats a
 // run exactly (unless it meets its time limit).
 //
 // Recording: one entry per `IterationsPerEntry()` rounds (1 up to
@@ -53,6 +57,11 @@ struct AnnealingSchedule {
   double endTemperature = 0.01;
   double aimedShare = 0.5;
   double restAimShare = 0.5;
+  // Share of proposals that re-pair the cells of several chains at one
+  // terminal (ChainExchange::ProposeRepair), taken from the random ones.
+  double repairShare = 0.0;
+  // Part of the run, from its start, without re-pairings.
+  double repairStart = 0.0;
 };
 
 class ExchangeSearch : public Search {
@@ -85,6 +94,7 @@ class ExchangeSearch : public Search {
   std::mt19937_64& engine;
   AnnealingSchedule schedule;
   ChainExchange state;
+  ChainExchange::Repair repair;  // scratch of TryRepair
   std::vector<std::uint32_t> bestSuccessors;
   bool bestPending = false;
   unsigned int roundsPerEntry = 1;
@@ -96,6 +106,9 @@ class ExchangeSearch : public Search {
   std::uint64_t aimedBelow = 0;
   std::uint64_t restEndBelow = 0;
   std::uint64_t restStartBelow = 0;
+  // Top bytes of a draw from which a proposal is a re-pairing.
+  std::uint64_t repairFrom = 256;
+  std::uint64_t roundRepairFrom = 256;  // repairFrom, or 256 before repairStart
 
   // Acceptance thresholds of one round, as engine outputs: a move with
   // changes (db, dr) is taken when a draw falls below threshold[db+2][dr+2]
@@ -107,7 +120,9 @@ class ExchangeSearch : public Search {
   Acceptance AcceptanceAt(double temperature) const;
   // One round; false when it found no move to propose. Ends the round early
   // (with `stopped` set) when the best is proven.
-  bool Round(const Acceptance& acceptance);
+  bool Round(const Acceptance& acceptance, double temperature);
+  // A re-pairing proposal at `temperature`; true when it was taken.
+  bool TryRepair(std::uint64_t top, std::uint64_t bits, double temperature);
   // Copies the state into the best one when it is the best met.
   void KeepBest();
 };

@@ -38,6 +38,7 @@ void AddRunElements(boost::property_tree::ptree& report, const ExtensionSettings
     }
   }
   if (settings.minTurn.given) report.add("OPT.min_turn", settings.minTurn.hours);
+  if (settings.repair.given) report.add("OPT.exchange_repair", settings.repair.share);
 }
 
 }  // namespace parvel

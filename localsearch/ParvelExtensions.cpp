@@ -29,6 +29,22 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, TimeLim
   value = limit;
 }
 
+void validate(boost::any& value, const std::vector<std::string>& tokens, RepairShare*, int) {
+  po::validators::check_first_occurrence(value);
+  const std::string& text = po::validators::get_single_string(tokens);
+  RepairShare repair;
+  repair.given = true;
+  char* end = nullptr;
+  errno = 0;
+  const double share = std::strtod(text.c_str(), &end);
+  if (!text.empty() && end == text.c_str() + text.size() && errno == 0 && share >= 0.0 &&
+      share <= 1.0)
+    repair.share = share;
+  else
+    repair.error = "--exchange_repair must be a share from 0 to 1: \"" + Quoted(text) + "\"";
+  value = repair;
+}
+
 po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
   po::options_description group(80, 40);
   group.add_options()
@@ -56,7 +72,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "CPU seconds the LP on rested chains may take (default 60)")
       ("time_limit", po::value<TimeLimit>(&settings.timeLimit),
        "seconds the exchange search may take at most (the run is then no longer repeatable)")
-      ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp);
+      ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp)
+      ("exchange_repair", po::value<RepairShare>(&settings.repair),
+       "share of the exchange search's proposals, 0 to 1 (default 0), that re-pair up to five "
+       "rotations passing one terminal in their best order");
   return group;
 }
 
@@ -72,13 +91,18 @@ void validate(boost::any& value, const std::vector<std::string>& tokens, Positiv
 }
 
 int CheckExtensionValues(const ExtensionSettings& settings) {
-  for (const std::string* error : {&settings.minTurn.error, &settings.timeLimit.error}) {
+  for (const std::string* error :
+       {&settings.minTurn.error, &settings.timeLimit.error, &settings.repair.error}) {
     if (error->empty()) continue;
     std::cout << *error << std::endl;
     return 1;
   }
   if (settings.timeLimit.given && settings.search != SearchKind::Exchange) {
     std::cout << "--time_limit needs --search exchange" << std::endl;
+    return 1;
+  }
+  if (settings.repair.given && settings.search != SearchKind::Exchange) {
+    std::cout << "--exchange_repair needs --search exchange" << std::endl;
     return 1;
   }
   return -1;

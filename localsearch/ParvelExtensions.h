@@ -4,8 +4,9 @@
 // and whether the bound on balanced chains is reported, the rotations file,
 // the memory the run may take, restarts of the exchange search over
 // threads and MPI ranks, its time limit, the minimum turnaround time of the
-// follow rule, whether a timetable that draws a warning is refused, and the
-// LP certificate of the best decomposition. They form a group of their own,
+// follow rule, whether a timetable that draws a warning is refused, the
+// LP certificate of the best decomposition, and the exchange search's share
+// of re-pairing proposals. They form a group of their own,
 // listed after the own options, so that a run without them behaves and
 // prints as before.
 
@@ -43,6 +44,18 @@ struct TimeLimit {
 // line (a repeated option is a command-line error).
 void validate(boost::any& value, const std::vector<std::string>& tokens, TimeLimit*, int);
 
+// Value of the "exchange_repair" option: a share from 0 to 1; or the line
+// that says why the given text is not one.
+struct RepairShare {
+  double share = 0.0;
+  std::string error;
+  bool given = false;
+};
+
+// Reads an "exchange_repair" value; a text that is not one is kept as its
+// error line (a repeated option is a command-line error).
+void validate(boost::any& value, const std::vector<std::string>& tokens, RepairShare*, int);
+
 // Variables bound to the options of the group.
 struct ExtensionSettings {
   SearchKind search = SearchKind::Walk;
@@ -56,6 +69,7 @@ struct ExtensionSettings {
   PositiveSeconds certifySeconds{60.0};
   TimeLimit timeLimit;
   MinTurnOption minTurn;
+  RepairShare repair;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search
@@ -63,7 +77,8 @@ struct ExtensionSettings {
 boost::program_options::options_description MakeExtensionOptions(ExtensionSettings& settings);
 
 // The checks of the group's values that stop a run with one line: a
-// minimum turn or a time limit that is not one, a time limit for the walk.
+// minimum turn, a time limit or a repair share that is not one, a time
+// limit or a repair share for the walk.
 // Prints the line and returns 1, or returns -1 to go on.
 int CheckExtensionValues(const ExtensionSettings& settings);
 

@@ -287,6 +287,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       restartPlan.threshold = tresholdRest;
       restartPlan.recordPerformance = recording;
       restartPlan.rule = rule;
+      restartPlan.schedule.repairShare = settings.repair.share;
       restartPlan.bounds = &bounds;
       restartPlan.hasDeadline = ending.hasDeadline;
       restartPlan.deadline = ending.deadline;
@@ -302,7 +303,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       searched = ResultOf(std::move(winner));
     } else {
       const std::unique_ptr<Search> search =
-          MakeSearch(settings.search, graph, table, ground.engine, tresholdRest, recording, rule);
+          MakeSearch(settings.search, graph, table, ground.engine, tresholdRest, recording, rule,
+                     settings.repair.share);
       initialCounts = search->Initial();
       PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
       if (extended) parvel::PrintRotations("initial", initialCounts.chains);

@@ -21,9 +21,13 @@ std::string SearchKindName(SearchKind kind) {
 
 std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
                                    std::mt19937_64& engine, double threshold,
-                                   bool recordPerformance, const FollowRule& rule) {
-  if (kind == SearchKind::Exchange)
+                                   bool recordPerformance, const FollowRule& rule,
+                                   double repairShare) {
+  if (kind == SearchKind::Exchange) {
+    AnnealingSchedule schedule;
+    schedule.repairShare = repairShare;
     return std::make_unique<ExchangeSearch>(graph, table, engine, threshold, recordPerformance,
-                                            graph.GetMaxMatching(), AnnealingSchedule{}, rule);
+                                            graph.GetMaxMatching(), schedule, rule);
+  }
   return std::make_unique<WalkSearch>(graph, table, engine, threshold, recordPerformance);
 }

@@ -1,10 +1,14 @@
-// Parvel's extension options end to end: the exchange search, the bound,
-// the progress line of both programs on a terminal.
+// Parvel's extension options end to end: the exchange search (with
+// re-pairing proposals), the bound, the progress line of both programs on a
+// terminal.
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <set>
+#include <sstream>
 
+#include "localsearch/LocalSearchTestSupport.h"
 #include "support/ParvelOutput.h"
 #include "support/ProgramRunner.h"
 #include "support/TempFile.h"
@@ -206,5 +210,54 @@ TEST(ProgressLine, OnATerminalOnlyAndErasedWithStandardOutputUnchanged) {
     EXPECT_EQ(err.substr(lastStart + 1, err.size() - lastStart - 2).find_first_not_of(' '),
               std::string::npos)
         << err;
+  }
+}
+
+TEST(ParvelExchange, RepairingProposalsKeepValidRepeatableResultsAndBadSharesStop) {
+  TempDir dir;
+  std::mt19937 random(12);
+  std::ostringstream csv;
+  csv << "passage,origin,destination,departure,arrival\n";
+  for (const Passage& p : lstest::RandomDay(200, 6, random).passages)
+    csv << p.id << ',' << p.origin << ',' << p.destination << ',' << p.departure << ','
+        << p.arrival << '\n';
+  const std::string table = dir.Write("day.csv", csv.str());
+  const std::map<unsigned, Flight> flights = ReadFlights(table);
+  std::vector<std::string> reports;
+  std::vector<std::string> outs;
+  for (const char* threads : {"1", "2"}) {
+    reports.push_back(dir.File(std::string("opt") + threads + ".xml"));
+    const ProgramResult run =
+        RunParvel({"--timetable", table, "--search", "exchange", "--seed", "4", "--N", "400",
+                   "--restarts", "3", "--threads", threads, "--exchange_repair", "0.5",
+                   "--outpath", reports.back()});
+    const auto counts = CheckExtendedConsole(run, "Running exchange search: 400 rounds, 3 restarts",
+                                             "11", 2);
+    EXPECT_TRUE(counts.second.balanced > counts.first.balanced ||
+                (counts.second.balanced == counts.first.balanced &&
+                 counts.second.rest >= counts.first.rest));
+    outs.push_back(WithoutRunTime(run.out));
+    const boost::property_tree::ptree opt = ParseReport(reports.back()).get_child("OPT");
+    EXPECT_EQ(ChildNames(opt).back(), "exchange_repair");
+    EXPECT_EQ(opt.get<std::string>("exchange_repair"), "0.5");
+    EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
+    ExpectValidChains(opt, flights);
+  }
+  EXPECT_EQ(outs[0], outs[1]);
+  EXPECT_EQ(WithoutElapsed(ReadFile(reports[0])), WithoutElapsed(ReadFile(reports[1])));
+
+  const std::vector<std::pair<std::vector<std::string>, std::string>> bad = {
+      {{"--search", "exchange", "--exchange_repair", "1.5"},
+       "--exchange_repair must be a share from 0 to 1: \"1.5\""},
+      {{"--search", "exchange", "--exchange_repair", "nan"},
+       "--exchange_repair must be a share from 0 to 1: \"nan\""},
+      {{"--exchange_repair", "0.2"}, "--exchange_repair needs --search exchange"},
+  };
+  for (const auto& [options, line] : bad) {
+    std::vector<std::string> args = {"--timetable", kDay};
+    args.insert(args.end(), options.begin(), options.end());
+    const ProgramResult run = RunParvel(args);
+    EXPECT_EQ(run.status, 1) << line;
+    EXPECT_EQ(run.out, line + "\n");
   }
 }

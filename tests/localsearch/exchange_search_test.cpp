@@ -1,5 +1,6 @@
 // The exchange search against independent truth: chain counts of the
-// decomposition route after every move (with and without a minimum turn),
+// decomposition route after every move and re-pairing (with and without a
+// minimum turn),
 // and the best decomposition, the bounds and the stop at a proven best
 // against all maximum matchings of small days.
 
@@ -36,6 +37,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
   std::mt19937 random(17);
   int cyclesMerged = 0;
   int movesApplied = 0;
+  int widerRepairs = 0;  // re-pairings of three chains or more
   for (int day = 0; day < 150; ++day) {
     TimeTable table = lstest::SmallDay(4 + day % 12, random);
     if (day % 5 == 0) {  // shared passage numbers: parallel and foreign cells
@@ -60,8 +62,17 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
     for (int k = 0; k < 400; ++k) {
       ChainExchange::Move move;
       const std::uint64_t draw = draws();
+      const int chainsBefore = state.Counts().chains;
       bool proposed = false;
-      if (k % 2 == 0) {
+      if (k % 4 == 3) {
+        ChainExchange::Repair repair;
+        const auto aim = (k / 4) % 2 == 0 ? ChainExchange::Aim::Balance
+                                          : ChainExchange::Aim::RestSameEnd;
+        if (!state.ProposeRepair(draw, aim, 0.7, repair)) continue;
+        ASSERT_GE(repair.size, 2u);
+        widerRepairs += repair.size >= 3 ? 1 : 0;
+        state.ApplyRepair(repair);
+      } else if (k % 2 == 0) {
         const auto aim = static_cast<ChainExchange::Aim>((k / 2) % 3);
         proposed = state.ProposeAimed(draw, aim, move);
       } else {
@@ -69,9 +80,10 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
         const std::uint32_t row = rows[draw % rows.size()];
         proposed = state.Propose(row, state.Neighbour(row, (draw >> 32) % state.Degree(row)), move);
       }
-      if (!proposed) continue;
-      const int chainsBefore = state.Counts().chains;
-      state.Apply(move);
+      if (k % 4 != 3) {
+        if (!proposed) continue;
+        state.Apply(move);
+      }
       ++movesApplied;
       const BGraph::Matching matching = state.ToMatching();
       ASSERT_TRUE(IsMatchingOfGraph(graph, matching)) << "day " << day << ", move " << k;
@@ -81,11 +93,15 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
       ASSERT_EQ(state.Counts().balanced, truth.balanced) << "day " << day << ", move " << k;
       ASSERT_EQ(state.Counts().rest, truth.rest) << "day " << day << ", move " << k;
       ASSERT_LE(truth.chains, chainsBefore);
+      if (k % 4 == 3) {
+        ASSERT_EQ(truth.chains, chainsBefore);
+      }
       cyclesMerged += truth.chains < chainsBefore ? 1 : 0;
     }
   }
   EXPECT_GT(movesApplied, 10000);
   EXPECT_GT(cyclesMerged, 0) << "no cycle was merged; the days test too little";
+  EXPECT_GT(widerRepairs, 100) << "re-pairings of three chains or more are too rare to test";
 }
 
 TEST(ExchangeSearch, FindsTheBestDecompositionOfSmallDaysAndTheBoundHolds) {
@@ -113,7 +129,11 @@ TEST(ExchangeSearch, FindsTheBestDecompositionOfSmallDaysAndTheBoundHolds) {
     SearchStop stop;
     stop.bounds = &truthBounds;
     std::mt19937_64 engine(static_cast<std::uint64_t>(days));
-    ExchangeSearch search(graph, table, engine, threshold, false);
+    // Every other day with a share of re-pairing proposals.
+    AnnealingSchedule schedule;
+    schedule.repairShare = days % 2 == 0 ? 0.25 : 0.0;
+    ExchangeSearch search(graph, table, engine, threshold, false, graph.GetMaxMatching(),
+                          schedule);
     search.SetStop(stop);
     search.Run(1000);
     const DecompositionCounts found = search.BestCounts();
