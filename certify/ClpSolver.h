@@ -1,8 +1,8 @@
 #pragma once
 
 // LpSolver on the simplex code of the COIN-OR Clp library (Debian's
-// coinor-libclp-dev): dual simplex after presolve, silent, within a time
-// limit. Nothing outside this pair includes Clp.
+// coinor-libclp-dev): dual simplex with perturbed costs after presolve,
+// silent, within a time limit. Nothing outside this pair includes Clp.
 
 #include "certify/LinearProgram.h"
 
