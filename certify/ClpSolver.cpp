@@ -46,10 +46,15 @@ LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
   // The programs are highly degenerate: perturbing the costs from the
   // start halves the dual simplex's iterations and more (Clp's automatic
   // choice leaves them unperturbed). The optimum reported is unperturbed.
-  model.setPerturbation(50);
+  if (settings.perturb) model.setPerturbation(50);
   ClpSolve options;
-  options.setSolveType(ClpSolve::useDual);
-  options.setPresolveType(ClpSolve::presolveOn);
+  switch (settings.method) {
+    case ClpSettings::Method::Dual: options.setSolveType(ClpSolve::useDual); break;
+    case ClpSettings::Method::Primal: options.setSolveType(ClpSolve::usePrimal); break;
+    case ClpSettings::Method::Barrier: options.setSolveType(ClpSolve::useBarrier); break;
+    case ClpSettings::Method::Automatic: options.setSolveType(ClpSolve::automatic); break;
+  }
+  options.setPresolveType(settings.presolve ? ClpSolve::presolveOn : ClpSolve::presolveOff);
   model.initialSolve(options);
 
   if (model.isProvenOptimal()) {
