@@ -6,8 +6,9 @@
 // (no balanced count imposed), each solved by the dual simplex (the
 // default: perturbed, after presolve), the dual unperturbed, the dual
 // without presolve, the primal, the barrier and Clp's automatic choice,
-// within S CPU seconds each (default 20). Prints per solve the program's
-// size, the CPU seconds of solving it, its outcome and the bound.
+// within S CPU seconds each (default 20). Prints each program's size (and
+// the size it would have with a node per departure time), then per solve
+// the CPU seconds of solving it, its outcome and the bound.
 //
 // Times are CPU seconds of this process (std::clock): on a shared machine
 // compare them, not wall times.
@@ -83,10 +84,15 @@ void Measure(const std::string& file, double seconds) {
       day.homes.clear();
       day.restClasses = 0;
     }
+    day.mergeNodes = false;
+    const certify::TimeSpaceModel plain(day, aim, kThreshold, certify::kBalancedColumnBudget);
+    day.mergeNodes = true;
     const certify::TimeSpaceModel model(day, aim, kThreshold, certify::kBalancedColumnBudget);
     const char* what[] = {"whole balanced", "rested, coarse", "whole rested"};
     std::cout << "  " << what[which] << ": " << model.Size().columns << " columns, "
-              << model.Size().rows << " rows" << std::endl;
+              << model.Size().rows << " rows (a node per departure time: "
+              << plain.Size().columns << " columns, " << plain.Size().rows << " rows)"
+              << std::endl;
     if (!model.Fits()) continue;
     const certify::LinearProgram program = model.Build();
     for (const Setting& setting : Settings()) {
