@@ -43,9 +43,9 @@ LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
   model.setOptimizationDirection(program.maximise ? -1.0 : 1.0);
   if (std::isfinite(seconds)) model.setMaximumSeconds(seconds);
 
-  // The programs are highly degenerate: perturbing the costs from the
-  // start halves the dual simplex's iterations and more (Clp's automatic
-  // choice leaves them unperturbed). The optimum reported is unperturbed.
+  // Perturbing the costs from the start halves the dual simplex's work on
+  // some of these degenerate programs and doubles it on others: off by
+  // default (lp_settings_bench measures it).
   if (settings.perturb) model.setPerturbation(50);
   ClpSolve options;
   switch (settings.method) {

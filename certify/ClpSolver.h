@@ -1,8 +1,8 @@
 #pragma once
 
 // LpSolver on the simplex code of the COIN-OR Clp library (Debian's
-// coinor-libclp-dev): by default dual simplex with perturbed costs after
-// presolve, silent, within a time limit. Other settings are there to be
+// coinor-libclp-dev): by default dual simplex after presolve, silent,
+// within a time limit. Other settings are there to be
 // measured against it (bench/lp_settings_bench). Nothing outside this pair
 // includes Clp.
 
@@ -15,7 +15,7 @@ struct ClpSettings {
   Method method = Method::Dual;
   bool presolve = true;
   // Perturb the costs from the start (Clp's own choice otherwise).
-  bool perturb = true;
+  bool perturb = false;
 };
 
 class ClpSolver : public LpSolver {
