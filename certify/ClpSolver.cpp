@@ -43,9 +43,18 @@ LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
   model.setOptimizationDirection(program.maximise ? -1.0 : 1.0);
   if (std::isfinite(seconds)) model.setMaximumSeconds(seconds);
 
+  // Perturbing the costs from the start halves the dual simplex's work on
+  // some of these degenerate programs and doubles it on others: off by
+  // default (lp_settings_bench measures it).
+  if (settings.perturb) model.setPerturbation(50);
   ClpSolve options;
-  options.setSolveType(ClpSolve::useDual);
-  options.setPresolveType(ClpSolve::presolveOn);
+  switch (settings.method) {
+    case ClpSettings::Method::Dual: options.setSolveType(ClpSolve::useDual); break;
+    case ClpSettings::Method::Primal: options.setSolveType(ClpSolve::usePrimal); break;
+    case ClpSettings::Method::Barrier: options.setSolveType(ClpSolve::useBarrier); break;
+    case ClpSettings::Method::Automatic: options.setSolveType(ClpSolve::automatic); break;
+  }
+  options.setPresolveType(settings.presolve ? ClpSolve::presolveOn : ClpSolve::presolveOff);
   model.initialSolve(options);
 
   if (model.isProvenOptimal()) {

@@ -62,6 +62,52 @@ std::vector<std::vector<std::uint32_t>> SortedBy(
   return lists;
 }
 
+// One direction of the reachability sweeps: a passage reached leaves
+// from `hop`'s terminal at time `out`; there it reaches every passage whose
+// time `in` is at least that (`byIn`: per terminal, sorted by `in`).
+struct Sweep {
+  const std::vector<std::uint32_t>& hop;
+  const std::vector<double>& out;
+  const std::vector<double>& in;
+  std::vector<std::vector<std::uint32_t>> byIn;
+};
+
+// Marks in `reached` the passages that `Seeds` picks and all they reach.
+// Per terminal only an earlier time than any before reaches new passages,
+// which are a run just before those already taken: each is taken once.
+template <typename Seeds>
+void Reach(const Sweep& sweep, Seeds seeds, std::vector<std::uint8_t>& reached) {
+  const auto n = static_cast<std::uint32_t>(sweep.hop.size());
+  const std::size_t terminals = sweep.byIn.size();
+  reached.assign(n, 0);
+  std::vector<double> earliest(terminals, kInfinity);
+  std::vector<std::size_t> from(terminals);
+  for (std::size_t t = 0; t < terminals; ++t) from[t] = sweep.byIn[t].size();
+  std::vector<std::uint32_t> stack;
+  for (std::uint32_t p = 0; p < n; ++p)
+    if (seeds(p)) {
+      reached[p] = 1;
+      stack.push_back(p);
+    }
+  while (!stack.empty()) {
+    const std::uint32_t p = stack.back();
+    stack.pop_back();
+    const std::uint32_t t = sweep.hop[p];
+    if (!(sweep.out[p] < earliest[t])) continue;
+    earliest[t] = sweep.out[p];
+    const std::vector<std::uint32_t>& list = sweep.byIn[t];
+    const auto first = std::lower_bound(
+        list.begin(), list.end(), sweep.out[p],
+        [&sweep](std::uint32_t q, double time) { return sweep.in[q] < time; });
+    for (auto it = first; it != list.begin() + static_cast<std::ptrdiff_t>(from[t]); ++it)
+      if (!reached[*it]) {
+        reached[*it] = 1;
+        stack.push_back(*it);
+      }
+    from[t] = static_cast<std::size_t>(first - list.begin());
+  }
+}
+
 }  // namespace
 
 bool Day::IsHome(std::uint32_t terminal) const {
@@ -218,67 +264,19 @@ std::uint64_t TimeSpaceModel::PlanMembers(std::uint64_t cap) {
     departure[p] = day.passages[p].departure;
     entry[p] = EntryTime(p);
   }
-  const auto departures = SortedBy(originAt, terminals, departure);
-  const auto arrivals = SortedBy(destinationAt, terminals, entry);
-
-  std::vector<std::uint8_t> forward(n);
-  std::vector<std::uint32_t> stack;
-  const auto sweepForward = [&](const Commodity& c) {
-    std::fill(forward.begin(), forward.end(), 0);
-    std::vector<double> earliest(terminals, kInfinity);
-    std::vector<std::size_t> from(terminals);
-    for (std::uint32_t t = 0; t < terminals; ++t) from[t] = departures[t].size();
-    for (std::uint32_t p = 0; p < n; ++p)
-      if (MayStart(p, c)) {
-        forward[p] = 1;
-        stack.push_back(p);
-      }
-    while (!stack.empty()) {
-      const std::uint32_t p = stack.back();
-      stack.pop_back();
-      const std::uint32_t t = destinationAt[p];
-      if (!(entry[p] < earliest[t])) continue;
-      earliest[t] = entry[p];
-      const std::vector<std::uint32_t>& list = departures[t];
-      const auto first = std::lower_bound(
-          list.begin(), list.end(), entry[p],
-          [&departure](std::uint32_t q, double time) { return departure[q] < time; });
-      for (auto it = first; it != list.begin() + static_cast<std::ptrdiff_t>(from[t]); ++it)
-        if (!forward[*it]) {
-          forward[*it] = 1;
-          stack.push_back(*it);
-        }
-      from[t] = static_cast<std::size_t>(first - list.begin());
-    }
-  };
-  const auto sweepBackward = [&](const Commodity& c, std::vector<std::uint8_t>& backward) {
-    backward.assign(n, 0);
-    std::vector<double> latest(terminals, -kInfinity);
-    std::vector<std::size_t> to(terminals, 0);
-    for (std::uint32_t p = 0; p < n; ++p)
-      if (MayEnd(p, c)) {
-        backward[p] = 1;
-        stack.push_back(p);
-      }
-    while (!stack.empty()) {
-      const std::uint32_t p = stack.back();
-      stack.pop_back();
-      const std::uint32_t t = originAt[p];
-      if (!(departure[p] > latest[t])) continue;
-      latest[t] = departure[p];
-      const std::vector<std::uint32_t>& list = arrivals[t];
-      const auto last = std::upper_bound(
-          list.begin(), list.end(), departure[p],
-          [&entry](double time, std::uint32_t q) { return time < entry[q]; });
-      for (auto it = list.begin() + static_cast<std::ptrdiff_t>(to[t]); it < last; ++it)
-        if (!backward[*it]) {
-          backward[*it] = 1;
-          stack.push_back(*it);
-        }
-      to[t] = std::max(to[t], static_cast<std::size_t>(last - list.begin()));
-    }
-  };
-
+  // Backward is forward on negated times: from an end, the passages that
+  // can precede it are those entering its origin no later than it leaves.
+  std::vector<double> negatedDeparture(n);
+  std::vector<double> negatedEntry(n);
+  for (std::uint32_t p = 0; p < n; ++p) {
+    negatedDeparture[p] = -departure[p];
+    negatedEntry[p] = -entry[p];
+  }
+  const Sweep forwardSweep{destinationAt, entry, departure,
+                           SortedBy(originAt, terminals, departure)};
+  const Sweep backwardSweep{originAt, negatedDeparture, negatedEntry,
+                            SortedBy(destinationAt, terminals, negatedEntry)};
+  std::vector<std::uint8_t> forward;
   std::vector<std::uint8_t> backward;
   std::uint32_t backwardHome = kNone;
   members.resize(commodities.size());
@@ -294,10 +292,10 @@ std::uint64_t TimeSpaceModel::PlanMembers(std::uint64_t cap) {
     }
     // Commodities come sorted by home: one backward sweep per home.
     if (c.home != backwardHome || backward.empty()) {
-      sweepBackward(c, backward);
+      Reach(backwardSweep, [&](std::uint32_t p) { return MayEnd(p, c); }, backward);
       backwardHome = c.home;
     }
-    sweepForward(c);
+    Reach(forwardSweep, [&](std::uint32_t p) { return MayStart(p, c); }, forward);
     const bool kept = c.home != kAnyHome && !day.IsHome(terminalIds[c.home]);
     for (std::uint32_t p = 0; p < n; ++p)
       if (forward[p] && backward[p] && (!kept || day.keptHome[p] == terminalIds[c.home]))
@@ -396,7 +394,8 @@ void TimeSpaceModel::PlanVariables() {
       }
     }
     // Departures between two arrivals at a terminal draw on the same
-    // waiting flow: they share a node, which starts at the first of them.
+    // waiting flow: they share a node, which starts at the first of them
+    // (unless day.mergeNodes is off: then a node per departure time).
     // Events: (terminal, time, departs), an arrival before a departure at
     // the same time.
     std::vector<std::tuple<std::uint32_t, double, int>> events;
@@ -411,7 +410,8 @@ void TimeSpaceModel::PlanVariables() {
       const auto& [terminal, time, departs] = events[i];
       if (!departs) continue;
       const bool opens = i == 0 || std::get<0>(events[i - 1]) != terminal ||
-                         !std::get<2>(events[i - 1]);
+                         !std::get<2>(events[i - 1]) ||
+                         (!day.mergeNodes && std::get<1>(events[i - 1]) != time);
       if (opens) line.emplace_back(terminal, time);
     }
     nodeBase[k] = nextNode;

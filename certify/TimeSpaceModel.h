@@ -5,9 +5,10 @@
 // solutions into maximum matchings.
 //
 // Each terminal has a line of time nodes for each commodity, one node per
-// departure time there; an arrival joins the line at the first node at
-// least the minimum turn after it, and waiting arcs carry flow forward
-// along the line. A chain is a unit of flow from the departure of its first
+// run of departures there with no arrival between them (what reaches the
+// first of them reaches the others); an arrival joins the line at the first
+// node at least the minimum turn after it, and waiting arcs carry flow
+// forward along the line. A chain is a unit of flow from the departure of its first
 // passage to the arrival of its last. Passage b can follow a exactly when
 // a flow path leads from a's arrival to b's departure, so on every terminal
 // the pairs that the flow makes are cells of the split graph (the one
@@ -73,6 +74,9 @@ struct Day {
   // (0: all). Classes merged take the most rested ends of any of them, so
   // the program is a relaxation, smaller by the classes merged.
   std::uint32_t restClasses = 0;
+  // Departures with no arrival between them share a node; off, each
+  // departure time has its own (the same optima, more rows and columns).
+  bool mergeNodes = true;
   bool IsHome(std::uint32_t terminal) const;
 };
 
