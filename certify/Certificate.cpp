@@ -194,8 +194,16 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     };
     SolveBalanced(graph, table, threshold, matching, best);
     lpBound = bound;
-    if (lpSolved && best.balanced < bound && settings.integerProgram != IntegerProgram::None &&
-        spent() < settings.seconds) {
+    const std::uint64_t integerBytes =
+        memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
+        kIntegerBytesPerModelByte * balanced->Size().Bytes();
+    const bool integerWanted = lpSolved && best.balanced < bound &&
+                               settings.integerProgram != IntegerProgram::None &&
+                               spent() < settings.seconds;
+    if (integerWanted && integerBytes > settings.memoryLimit) {
+      integerSkipped = "its model needs about " + memory::FormatSize(integerBytes) +
+                       ", more than the limit of " + memory::FormatSize(settings.memoryLimit);
+    } else if (integerWanted) {
       SolveInteger(graph, table, threshold, matching, best, settings.seconds - spent());
       bound = openBound + closedRotations(best);
       integerBound = bound;
@@ -329,10 +337,11 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
   const std::clock_t start = std::clock();
   // An integer solution's objective lies within 1/2 below its count (see
   // TimeSpaceModel::Build): a quarter above the best's count parts them,
-  // and a gap of 1/2 stops the search once no higher count is possible,
-  // rather than lowering the penalties further.
+  // and a gap just under 1/2 stops the search once no higher count is
+  // possible, rather than lowering the penalties further.
+  constexpr double kGap = 0.5 - 1e-5;
   const MipSolution solution =
-      MakeMipSolver()->Solve(model.Build(), seconds, bestOpen - others + 0.25, 0.5);
+      MakeMipSolver()->Solve(model.Build(), seconds, bestOpen - others + 0.25, kGap);
   LpSolution::Status status = LpSolution::Status::Failed;
   int integerOpen = openBound;
   switch (solution.status) {
@@ -455,7 +464,9 @@ void Certificate::Print() const {
     std::cout << "LP bound skipped (" << fallback
               << "): combinatorial upper bound on balanced chains = " << combinatorialBound;
   std::cout << (certified && !integerSolved ? reached : "") << std::endl;
-  if (integerSolved && integerFinished)
+  if (!integerSkipped.empty())
+    std::cout << "integer program on balanced chains skipped: " << integerSkipped << std::endl;
+  else if (integerSolved && integerFinished)
     std::cout << "integer program on balanced chains = " << integerBound
               << (certified ? reached : "") << std::endl;
   else if (integerSolved)

@@ -168,4 +168,20 @@ TEST(ParvelCertify, IntegerProgramProvesWhatTheLinearProgramsLeaveOpen) {
   }
   EXPECT_EQ(covered, (std::multiset<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
   EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
+
+  // A memory limit that holds the LPs but not the integer program's search:
+  // skipped, saying so, and nothing claimed.
+  const ProgramResult limited =
+      RunParvel({"--timetable", day, "--N", "0", "--seed", "1", "--certify", "--max_memory", "200K"});
+  EXPECT_EQ(limited.status, 0);
+  const std::vector<std::string> limitedLines = SplitLines(limited.out);
+  ASSERT_GE(limitedLines.size(), 4u);
+  const std::string skipped = limitedLines[limitedLines.size() - 3];
+  const std::string limit = ", more than the limit of 200 KB";
+  EXPECT_EQ(limitedLines[limitedLines.size() - 4], "LP bound on balanced chains = 2");
+  EXPECT_TRUE(StartsWith(skipped, "integer program on balanced chains skipped: its model needs about "))
+      << limited.out;
+  EXPECT_EQ(skipped.substr(skipped.size() - std::min(skipped.size(), limit.size())), limit);
+  EXPECT_EQ(limitedLines[limitedLines.size() - 2],
+            "LP bound on rested chains skipped: the balanced count is not proven optimal");
 }
