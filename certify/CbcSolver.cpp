@@ -110,7 +110,8 @@ MipSolution CbcSolver::Solve(const LinearProgram& program, double seconds, doubl
     solution.bound = cutoff;
   } else if (model.isSecondsLimitReached()) {
     solution.status = MipSolution::Status::OutOfTime;
-    solution.bound = sign * model.getBestPossibleObjValue();
+    const double bound = sign * model.getBestPossibleObjValue();
+    solution.bound = std::fabs(bound) < 1e30 ? bound : sign * -kUnbounded;
   }
   return solution;
 }

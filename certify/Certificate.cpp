@@ -342,12 +342,17 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
   constexpr double kGap = 0.5 - 1e-5;
   const MipSolution solution =
       MakeMipSolver()->Solve(model.Build(), seconds, bestOpen - others + 0.25, kGap);
+  // A bound no lower than the LPs' (infinite when out of time before the
+  // first node) leaves theirs.
+  const auto boundOf = [&](double value) {
+    return value < openBound - others + 1.0 ? model.IntegerBound(value) + others : openBound;
+  };
   LpSolution::Status status = LpSolution::Status::Failed;
   int integerOpen = openBound;
   switch (solution.status) {
     case MipSolution::Status::Optimal:
       status = LpSolution::Status::Optimal;
-      integerOpen = model.IntegerBound(solution.bound) + others;
+      integerOpen = boundOf(solution.bound);
       break;
     case MipSolution::Status::Infeasible:
       status = LpSolution::Status::Infeasible;
@@ -355,7 +360,7 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
       break;
     case MipSolution::Status::OutOfTime:
       status = LpSolution::Status::OutOfTime;
-      integerOpen = model.IntegerBound(solution.bound) + others;
+      integerOpen = boundOf(solution.bound);
       break;
     case MipSolution::Status::Failed:
       break;
