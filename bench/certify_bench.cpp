@@ -1,9 +1,12 @@
-// certify_bench [--full] [--seconds S] [<day> ...]
+// certify_bench [--full] [--seconds S] [--integer whole|short|none] [<day> ...]
 //
 // Parvel's certificate on generated days, as `Parvel --search exchange
 // --certify --seed 1` runs it: the exchange search (1,000 rounds), then the
 // certificate, each timed, with its console lines and the process's peak
-// memory; --seconds sets the certificate's budget (default 60). With
+// memory; --seconds sets the certificate's budget (default 60);
+// --integer chooses the integer program that follows balanced LPs which
+// do not prove the best: the whole model (the default, as Parvel runs it),
+// the short homes' relaxation, or none. With
 // --full, instead, the whole balanced model (every home a
 // commodity) built and solved at once, with how much the peak memory grew,
 // against the model's size estimate; run one day per process for that.
@@ -128,7 +131,8 @@ std::uint64_t PeakBytes() {
   return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;
 }
 
-void Measure(const DayRequest& request, bool full, double seconds) {
+void Measure(const DayRequest& request, bool full, double seconds,
+             certify::IntegerProgram integerProgram) {
   TimeTable table = MakeDay(request);
   Poset poset;
   poset.CreatePoset(table);
@@ -171,6 +175,7 @@ void Measure(const DayRequest& request, bool full, double seconds) {
   certify::Settings settings;
   settings.memoryLimit = ~std::uint64_t{0};
   settings.seconds = seconds;
+  settings.integerProgram = integerProgram;
   certify::Certificate certificate(graph, table, settings);
   const std::unique_ptr<Search> search =
       MakeSearch(SearchKind::Exchange, graph, table, engine, kThreshold, false);
@@ -207,11 +212,23 @@ void Measure(const DayRequest& request, bool full, double seconds) {
 int main(int argc, char* argv[]) {
   bool full = false;
   double seconds = 60.0;
+  certify::IntegerProgram integerProgram = certify::IntegerProgram::Whole;
   std::vector<DayRequest> days;
   for (int k = 1; k < argc; ++k) {
     const std::string argument = argv[k];
     if (argument == "--seconds" && k + 1 < argc) {
       seconds = std::atof(argv[++k]);
+      continue;
+    }
+    if (argument == "--integer" && k + 1 < argc) {
+      const std::string which = argv[++k];
+      if (which != "whole" && which != "short" && which != "none") {
+        std::cout << "--integer: expected whole, short or none, not " << which << std::endl;
+        return 1;
+      }
+      integerProgram = which == "whole"   ? certify::IntegerProgram::Whole
+                       : which == "short" ? certify::IntegerProgram::ShortHomes
+                                          : certify::IntegerProgram::None;
       continue;
     }
     if (argument == "--full") {
@@ -220,7 +237,7 @@ int main(int argc, char* argv[]) {
     }
     DayRequest request;
     if (!ParseDayRequest(argument, request)) {
-      std::cout << "Usage: certify_bench [--full] [--seconds S] [<file.csv> | <shape>:<passages>[:<terminals>] ...]"
+      std::cout << "Usage: certify_bench [--full] [--seconds S] [--integer whole|short|none] [<file.csv> | <shape>:<passages>[:<terminals>] ...]"
                 << std::endl;
       return 1;
     }
@@ -233,6 +250,6 @@ int main(int argc, char* argv[]) {
         days.push_back({"", shape, n, std::max<std::size_t>(10, n / 80)});
       }
   }
-  for (const DayRequest& request : days) Measure(request, full, seconds);
+  for (const DayRequest& request : days) Measure(request, full, seconds, integerProgram);
   return 0;
 }

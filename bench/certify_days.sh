@@ -8,7 +8,8 @@
 # and prints, as a Markdown table, the user CPU seconds of the whole run
 # (GNU time), the run's seconds less those of the same run without
 # --certify (the certificate's share), the balanced count found, the bound and
-# whether it is proven, and the rested bound's line. With --lps it also runs
+# whether it is proven, the rested bound's line, and the integer program's
+# line (empty when it did not run). With --lps it also runs
 # certify_bench on the day, which lists every linear program the
 # certificate solved (its size, CPU seconds and outcome), after the table.
 # --prebuilt uses the programs as they are in the build directory (for
@@ -28,8 +29,8 @@ days=$(sed -n '/^days=(/,/^)/p' bench/exchange_default.sh | sed -n 's/^ *"\(.*\)
 
 extra=()
 [ -n "$seconds" ] && extra=(--certify_seconds "$seconds")
-echo "| day | passages | run CPU s | certificate CPU s | balanced found | LP bound | rested |"
-echo "|---|---:|---:|---:|---:|---|---|"
+echo "| day | passages | run CPU s | certificate CPU s | balanced found | LP bound | rested | integer program |"
+echo "|---|---:|---:|---:|---:|---|---|---|"
 while IFS= read -r entry; do
   name=${entry%%:*}
   [[ "$name" =~ $only ]] || continue
@@ -45,8 +46,9 @@ while IFS= read -r entry; do
   found=$(sed -n 's/^final performance: # of balanced chains: \([0-9]*\) .*/\1/p' "$work/out")
   bound=$(grep -E '^LP bound (on balanced|skipped)' "$work/out" | sed 's/^LP bound //')
   rested=$(grep '^LP bound on rested' "$work/out" | sed 's/^LP bound on rested chains //')
+  integer=$(grep '^integer program on balanced' "$work/out" | sed 's/^integer program on balanced chains//' || true)
   share=$(echo "$with - $plain" | bc)
-  echo "| $name | ${args[0]} | $with | $share | $found | $bound | $rested |"
+  echo "| $name | ${args[0]} | $with | $share | $found | $bound | $rested | $integer |"
   if [ "$lps" = 1 ]; then
     "$build/bench/certify_bench" "${extra[@]/--certify_seconds/--seconds}" "$work/$name.csv" \
       > "$work/$name.lps"

@@ -9,6 +9,7 @@
 
 #include "bipartite/DecompositionVerifier.h"
 #include "certify/LinearProgram.h"
+#include "certify/MipSolver.h"
 #include "certify/RotationMerge.h"
 #include "common/ChainEnds.h"
 #include "common/MemoryLimit.h"
@@ -183,12 +184,31 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
   if (balanced && best.balanced == combinatorialBound) {
     lpSolved = true;
     bound = combinatorialBound;
+    lpBound = bound;
     balanced.reset();
   }
   if (balanced) {
     const std::clock_t start = std::clock();
+    const auto spent = [start] {
+      return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    };
     SolveBalanced(graph, table, threshold, matching, best);
-    balancedSeconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    lpBound = bound;
+    const std::uint64_t integerBytes =
+        memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
+        kIntegerBytesPerModelByte * balanced->Size().Bytes();
+    const bool integerWanted = lpSolved && best.balanced < bound &&
+                               settings.integerProgram != IntegerProgram::None &&
+                               spent() < settings.seconds;
+    if (integerWanted && integerBytes > settings.memoryLimit) {
+      integerSkipped = "its model needs about " + memory::FormatSize(integerBytes) +
+                       ", more than the limit of " + memory::FormatSize(settings.memoryLimit);
+    } else if (integerWanted) {
+      SolveInteger(graph, table, threshold, matching, best, settings.seconds - spent());
+      bound = openBound + closedRotations(best);
+      integerBound = bound;
+    }
+    balancedSeconds = spent();
     balanced.reset();
   }
   if (!lpSolved) {
@@ -196,8 +216,9 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     restSkipped = "no LP bound on balanced chains";
   }
   certified = isCertified(bound);
+  bestBalanced = best.balanced;
   if (lpSolved) BoundRest(graph, table, threshold, matching, best);
-  return keptLp;
+  return keptLp || keptInteger;
 }
 
 // Only the homes where the best falls short of min(starts, ends) need a
@@ -223,7 +244,6 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   };
   std::vector<std::uint32_t> chosen;
   bool first = true;
-  int openBound = 0;
   for (;;) {
     const TerminalCounts counts = CountByTerminal(day.passages, maximum, matching);
     int unchosen = 0;
@@ -285,6 +305,85 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   }
   day.homes.clear();
   if (lpSolved) bound = openBound + closedRotations(best);
+}
+
+// Every column integer, and only solutions with more open balanced chains
+// than the best sought (a cutoff): where none is found, the best is proven
+// without any branching on solutions as good. The whole model's solutions
+// decode into decompositions; the short homes' program (the others counted
+// by their minima, which the best reaches) is smaller, and its solutions
+// are still maximum matchings, checked like any other.
+void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double threshold,
+                               BGraph::Matching& matching, DecompositionCounts& best,
+                               double seconds) {
+  const int bestOpen = best.balanced - (best.chains - day.openChains);
+  int others = 0;
+  std::unique_ptr<TimeSpaceModel> shortHomes;
+  if (settings.integerProgram == IntegerProgram::ShortHomes) {
+    const TerminalCounts counts = CountByTerminal(day.passages, maximum, matching);
+    for (const auto& [terminal, starts] : counts.starts) {
+      const auto ends = counts.ends.find(terminal);
+      const int most = ends == counts.ends.end() ? 0 : std::min(starts, ends->second);
+      const auto found = counts.balanced.find(terminal);
+      if ((found == counts.balanced.end() ? 0 : found->second) < most)
+        day.homes.push_back(terminal);
+      else
+        others += most;
+    }
+    if (day.homes.empty()) day.homes.push_back(kNoHome);
+    shortHomes = std::make_unique<TimeSpaceModel>(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
+  }
+  const TimeSpaceModel& model = shortHomes ? *shortHomes : *balanced;
+  const std::clock_t start = std::clock();
+  // An integer solution's objective lies within 1/2 below its count (see
+  // TimeSpaceModel::Build): a quarter above the best's count parts them,
+  // and a gap just under 1/2 stops the search once no higher count is
+  // possible, rather than lowering the penalties further.
+  constexpr double kGap = 0.5 - 1e-5;
+  const MipSolution solution =
+      MakeMipSolver()->Solve(model.Build(), seconds, bestOpen - others + 0.25, kGap);
+  // A bound no lower than the LPs' (infinite when out of time before the
+  // first node) leaves theirs.
+  const auto boundOf = [&](double value) {
+    return value < openBound - others + 1.0 ? model.IntegerBound(value) + others : openBound;
+  };
+  LpSolution::Status status = LpSolution::Status::Failed;
+  int integerOpen = openBound;
+  switch (solution.status) {
+    case MipSolution::Status::Optimal:
+      status = LpSolution::Status::Optimal;
+      integerOpen = boundOf(solution.bound);
+      break;
+    case MipSolution::Status::Infeasible:
+      status = LpSolution::Status::Infeasible;
+      integerOpen = bestOpen;
+      break;
+    case MipSolution::Status::OutOfTime:
+      status = LpSolution::Status::OutOfTime;
+      integerOpen = boundOf(solution.bound);
+      break;
+    case MipSolution::Status::Failed:
+      break;
+  }
+  records.push_back(LpRecord{"integer", model.Size(),
+                             static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC, status});
+  if (status != LpSolution::Status::Failed) {
+    integerSolved = true;
+    // Out of time with a bound the best already meets is as good as done.
+    integerFinished = status != LpSolution::Status::OutOfTime || integerOpen <= bestOpen;
+    openBound = std::min(openBound, integerOpen);
+  }
+  BGraph::Matching decoded;
+  DecompositionCounts decodedCounts;
+  if (solution.found && model.Decode(solution.columns, decoded) &&
+      (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
+      CheckedCounts(graph, table, threshold, decoded, decodedCounts) &&
+      IsBetter(decodedCounts, best)) {
+    matching = std::move(decoded);
+    best = decodedCounts;
+    keptInteger = true;
+  }
+  day.homes.clear();
 }
 
 // Two programs share the budget. First a relaxation: no home commodities
@@ -361,12 +460,23 @@ void Certificate::Print() const {
   const char* const reached = " (reached: optimal)";
   if (keptLp)
     std::cout << "the LP's decomposition ranks higher than the search's best: kept" << std::endl;
+  if (keptInteger)
+    std::cout << "the integer program's decomposition ranks higher than the search's best: kept"
+              << std::endl;
   if (lpSolved)
-    std::cout << "LP bound on balanced chains = " << bound;
+    std::cout << "LP bound on balanced chains = " << lpBound;
   else
     std::cout << "LP bound skipped (" << fallback
               << "): combinatorial upper bound on balanced chains = " << combinatorialBound;
-  std::cout << (certified ? reached : "") << std::endl;
+  std::cout << (certified && !integerSolved ? reached : "") << std::endl;
+  if (!integerSkipped.empty())
+    std::cout << "integer program on balanced chains skipped: " << integerSkipped << std::endl;
+  else if (integerSolved && integerFinished)
+    std::cout << "integer program on balanced chains = " << integerBound
+              << (certified ? reached : "") << std::endl;
+  else if (integerSolved)
+    std::cout << "integer program on balanced chains: bound " << integerBound << ", best found "
+              << bestBalanced << " (out of time after " << settings.seconds << " s)" << std::endl;
   if (restSolved)
     std::cout << "LP bound on rested chains = " << restBound << (restOptimal ? reached : "")
               << std::endl;
@@ -375,11 +485,15 @@ void Certificate::Print() const {
 }
 
 void Certificate::AddToReport(boost::property_tree::ptree& report) const {
-  if (lpSolved) report.add("OPT.lp_bound", bound);
+  if (lpSolved) report.add("OPT.lp_bound", lpBound);
   report.add("OPT.certified", certified);
   if (restSolved) {
     report.add("OPT.rest_upper_bound", restBound);
     report.add("OPT.rest_optimal", restOptimal);
+  }
+  if (integerSolved) {
+    report.add("OPT.ip_bound", integerBound);
+    report.add("OPT.ip_finished", integerFinished);
   }
 }
 

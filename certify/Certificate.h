@@ -23,6 +23,11 @@
 // solves and decodes; `Print` and `AddToReport` give the console lines and
 // the report elements.
 //
+// Where the balanced LPs end without proving the best, the rest of their
+// budget goes to an integer program (IntegerProgram below): its optimum,
+// or its best bound when out of time, tightens the bound, and its
+// decomposition is kept when it ranks higher.
+//
 // Budgets: each LP gets `seconds` of CPU time; a balanced model beyond
 // kBalancedColumnBudget columns, or an LP out of time, falls back to the
 // combinatorial bound; a rested model beyond kRestedColumnBudget columns or
@@ -52,10 +57,18 @@
 
 namespace certify {
 
+// Which balanced program the integer stage solves: the whole model (every
+// home a commodity), whose integer optimum is the true one and whose
+// solutions are decompositions; or the homes where the best falls short
+// only, smaller, whose integer optimum (plus the other homes' minima) is
+// still an upper bound.
+enum class IntegerProgram { Whole, ShortHomes, None };
+
 struct Settings {
   double seconds = 60.0;  // CPU time budget of each LP
   double minTurn = 0.0;       // hours a passage needs before the next can leave
   std::uint64_t memoryLimit = 0;
+  IntegerProgram integerProgram = IntegerProgram::Whole;
 };
 
 // Beyond these many columns a model is not built: the balanced one falls
@@ -63,6 +76,10 @@ struct Settings {
 // skipped.
 constexpr std::uint64_t kBalancedColumnBudget = 4000000;
 constexpr std::uint64_t kRestedColumnBudget = 1000000;
+// The integer program's peak memory per byte of its model's estimate (its
+// branch and cut keeps copies, cuts and a tree: about 4 measured on a rail
+// day of 1,000 passages); beyond the memory limit it is skipped.
+constexpr std::uint64_t kIntegerBytesPerModelByte = 6;
 // Start classes per home of the rested bound's first, relaxed program.
 constexpr std::uint32_t kCoarseRestClasses = 8;
 
@@ -73,7 +90,7 @@ std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
 
 // One linear program the certificate solved, for benchmarks.
 struct LpRecord {
-  std::string what;  // "relaxed", "restricted" or "rested"
+  std::string what;  // "relaxed", "restricted", "integer" or "rested"
   ModelSize size;
   double seconds = 0.0;  // CPU seconds of building and solving it
   LpSolution::Status status = LpSolution::Status::Failed;
@@ -101,7 +118,16 @@ class Certificate {
   bool LpSolved() const { return lpSolved; }
   // CPU seconds the balanced programs took (0 when none was solved).
   double BalancedSeconds() const { return balancedSeconds; }
+  // The tightest bound on balanced chains: the LP's, or the integer
+  // program's when it is lower.
   int Bound() const { return bound; }
+  // Whether the integer program ran (after LPs that did not prove the
+  // best), its bound, whether it finished, and whether its decomposition
+  // was kept.
+  bool IntegerSolved() const { return integerSolved; }
+  int IntegerBound() const { return integerBound; }
+  bool IntegerFinished() const { return integerFinished; }
+  bool KeptInteger() const { return keptInteger; }
   bool Certified() const { return certified; }
   bool KeptLp() const { return keptLp; }
   bool RestSolved() const { return restSolved; }
@@ -125,6 +151,14 @@ class Certificate {
   bool lpSolved = false;
   double balancedSeconds = 0.0;
   int bound = 0;
+  int lpBound = 0;
+  int openBound = 0;  // the balanced bound without the closed rotations
+  bool integerSolved = false;
+  int integerBound = 0;
+  bool integerFinished = false;
+  bool keptInteger = false;
+  int bestBalanced = 0;  // after the balanced programs
+  std::string integerSkipped;  // why the integer program did not run, when it would have
   bool certified = false;
   bool keptLp = false;
   bool restSolved = false;
@@ -143,6 +177,9 @@ class Certificate {
                      BGraph::Matching matching, DecompositionCounts& counts) const;
   void SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching& matching, DecompositionCounts& best);
+  // The integer program within `seconds`, after the balanced LPs.
+  void SolveInteger(const BGraph& graph, TimeTable& table, double threshold,
+                    BGraph::Matching& matching, DecompositionCounts& best, double seconds);
   void BoundRest(const BGraph& graph, TimeTable& table, double threshold,
                  BGraph::Matching& matching, DecompositionCounts& best);
 };

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(build-essential cmake libboost-dev libboost-program-options-dev libboost-graph-dev
           libgtest-dev libgmp-dev python3 python3-matplotlib
-          libboost-mpi-dev openmpi-bin libopenmpi-dev pkg-config coinor-libclp-dev ccache)
+          libboost-mpi-dev openmpi-bin libopenmpi-dev pkg-config coinor-libclp-dev coinor-libcbc-dev
+          ccache)
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
 fi

@@ -10,6 +10,7 @@
 
 #include "certify/Certificate.h"
 #include "certify/MatchingFacts.h"
+#include "certify/MipSolver.h"
 #include "certify/TimeSpaceModel.h"
 #include "common/ChainEnds.h"
 #include "localsearch/LocalSearchTestSupport.h"
@@ -30,6 +31,8 @@ TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
   int certified = 0;
   int restOptimal = 0;
   int decodedKept = 0;
+  int integerDecoded = 0;
+  int integerRuns = 0;
   int cyclicDays = 0;
   const int days = 250;
   for (int dayNumber = 0; dayNumber < days; ++dayNumber) {
@@ -98,6 +101,31 @@ TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
       const DecompositionCounts counts = lstest::CountsOf(graph, table, decoded, kThreshold);
       EXPECT_EQ(counts.balanced - Closed(counts, n, decoded.size()),
                 model.IntegerBound(solution.objective))
+          << "day " << dayNumber;
+    }
+
+    // Its integer program is exact: nothing has more open balanced chains
+    // than the truth (the cutoff proves it), and the optimum decodes into a
+    // maximum matching that reaches it.
+    const std::unique_ptr<certify::MipSolver> mip = certify::MakeMipSolver();
+    ASSERT_EQ(mip->Solve(model.Build(), certify::kUnbounded, mostOpenBalanced + 0.25, 0.5).status,
+              certify::MipSolution::Status::Infeasible)
+        << "day " << dayNumber;
+    const certify::MipSolution integer =
+        mip->Solve(model.Build(), certify::kUnbounded, mostOpenBalanced - 0.75, 0.5);
+    ASSERT_EQ(integer.status, certify::MipSolution::Status::Optimal) << "day " << dayNumber;
+    ASSERT_TRUE(integer.found);
+    ASSERT_EQ(model.IntegerBound(integer.objective), mostOpenBalanced) << "day " << dayNumber;
+    ASSERT_EQ(model.IntegerBound(integer.bound), mostOpenBalanced) << "day " << dayNumber;
+    if (model.Decode(integer.columns, decoded)) {
+      ++integerDecoded;
+      ASSERT_EQ(decoded.size(), first.size());
+      const DecompositionCounts counts = lstest::CountsOf(graph, table, decoded, kThreshold);
+      const int closed = Closed(counts, n, decoded.size());
+      EXPECT_EQ(counts.balanced - closed, mostOpenBalanced) << "day " << dayNumber;
+      EXPECT_EQ(VerifyDecomposition(table, graph.GetDillworthDecompositionFromMatching(decoded),
+                                    closed),
+                "")
           << "day " << dayNumber;
     }
 
@@ -188,6 +216,7 @@ TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
                                   Closed(counts, n, best.size())),
               "");
     decodedKept += certificate.KeptLp() ? 1 : 0;
+    integerRuns += certificate.IntegerSolved() ? 1 : 0;
     ASSERT_GE(certificate.Bound(), truth.balanced) << "day " << dayNumber;
     if (certificate.Certified()) {
       ++certified;
@@ -204,6 +233,8 @@ TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
   }
   EXPECT_GT(cyclicDays, days / 10) << "too few cyclic days to test them";
   EXPECT_GT(decodedKept, days / 10) << "the LP's decompositions were rarely kept";
+  EXPECT_GT(integerDecoded, days * 3 / 4) << "integer optima rarely decoded";
+  EXPECT_GT(integerRuns, 0) << "the certificate's integer program never ran";
   EXPECT_GT(certified, days * 3 / 4);
   EXPECT_GT(restOptimal, days / 2);
 }

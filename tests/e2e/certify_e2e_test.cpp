@@ -103,3 +103,85 @@ TEST(ParvelCertify, RefusesBeyondTheMemoryLimitFallsBackOnRepeatedNumbersAndReje
     EXPECT_EQ(bad.out.find("LP bound"), std::string::npos) << budget;
   }
 }
+
+TEST(ParvelCertify, IntegerProgramProvesWhatTheLinearProgramsLeaveOpen) {
+  // The walk without iterations keeps its start (1 balanced chain); the
+  // LPs bound 2 without reaching it, and the integer program finds and
+  // proves it.
+  TempDir dir;
+  const std::string day = dir.File("day.csv");
+  std::ofstream(day) << "id,origin,destination,departure,arrival\n"
+                        "1,3,1,19.833333333333332,21.666666666666668\n"
+                        "2,1,2,22.5,0.16666666666666666\n"
+                        "3,1,4,16,19.083333333333332\n"
+                        "4,1,2,12.583333333333334,14.166666666666666\n"
+                        "5,1,3,18.083333333333332,19.916666666666668\n"
+                        "6,2,1,19.333333333333332,21\n"
+                        "7,1,4,12.5,15.333333333333334\n"
+                        "8,2,1,9.5,11.166666666666666\n"
+                        "9,1,2,12.666666666666666,14.083333333333334\n"
+                        "10,2,1,18.25,19.666666666666668\n"
+                        "11,1,2,10.083333333333334,11.666666666666666\n"
+                        "12,1,3,22,23.916666666666668\n"
+                        "13,1,2,14.333333333333334,15.75\n"
+                        "14,2,3,20.65,22.433333333333334\n";
+  const std::string report = dir.File("report.xml");
+  const ProgramResult result = RunParvel(
+      {"--timetable", day, "--N", "0", "--seed", "1", "--certify", "--outpath", report});
+  const auto counts =
+      CheckExtendedConsole(result, "Running local search with sample size N=0", "11", 4, nullptr);
+  EXPECT_EQ(counts.first.balanced, 1);
+  EXPECT_EQ(counts.second.balanced, 2);
+  const std::vector<std::string> lines = SplitLines(result.out);
+  const std::size_t end = lines.size() - 1;  // the run time line
+  EXPECT_EQ(std::vector<std::string>(lines.begin() + end - 4, lines.begin() + end - 1),
+            (std::vector<std::string>{
+                "the integer program's decomposition ranks higher than the search's best: kept",
+                "LP bound on balanced chains = 2",
+                "integer program on balanced chains = 2 (reached: optimal)"}));
+  EXPECT_TRUE(StartsWith(lines[end - 1], "LP bound on rested chains = ")) << result.out;
+
+  const boost::property_tree::ptree opt = ParseReport(report).get_child("OPT");
+  const std::vector<std::string> names = ChildNames(opt);
+  const auto from = std::find(names.begin(), names.end(), "lp_bound");
+  ASSERT_GE(names.end() - from, 6);
+  EXPECT_EQ(std::vector<std::string>(from, from + 6),
+            (std::vector<std::string>{"lp_bound", "certified", "rest_upper_bound", "rest_optimal",
+                                      "ip_bound", "ip_finished"}));
+  EXPECT_EQ(opt.get<std::string>("lp_bound"), "2");
+  EXPECT_EQ(opt.get<std::string>("ip_bound"), "2");
+  EXPECT_EQ(opt.get<std::string>("ip_finished"), "true");
+  EXPECT_EQ(opt.get<std::string>("certified"), "true");
+  EXPECT_EQ(opt.get<std::string>("number_of_balanced_chains"), "2");
+  // The kept decomposition: every flight once, in flyable chains, as many
+  // chains as a minimum decomposition has.
+  const std::map<unsigned, Flight> flights = ReadFlights(day);
+  std::multiset<unsigned> covered;
+  for (const auto& child : opt.get_child("opt_decomp")) {
+    const std::vector<unsigned> chain = SplitNumbers(child.second.data());
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+      covered.insert(chain[k]);
+      if (k == 0) continue;
+      EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
+      EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
+    }
+  }
+  EXPECT_EQ(covered, (std::multiset<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
+
+  // A memory limit that holds the LPs but not the integer program's search:
+  // skipped, saying so, and nothing claimed.
+  const ProgramResult limited =
+      RunParvel({"--timetable", day, "--N", "0", "--seed", "1", "--certify", "--max_memory", "200K"});
+  EXPECT_EQ(limited.status, 0);
+  const std::vector<std::string> limitedLines = SplitLines(limited.out);
+  ASSERT_GE(limitedLines.size(), 4u);
+  const std::string skipped = limitedLines[limitedLines.size() - 3];
+  const std::string limit = ", more than the limit of 200 KB";
+  EXPECT_EQ(limitedLines[limitedLines.size() - 4], "LP bound on balanced chains = 2");
+  EXPECT_TRUE(StartsWith(skipped, "integer program on balanced chains skipped: its model needs about "))
+      << limited.out;
+  EXPECT_EQ(skipped.substr(skipped.size() - std::min(skipped.size(), limit.size())), limit);
+  EXPECT_EQ(limitedLines[limitedLines.size() - 2],
+            "LP bound on rested chains skipped: the balanced count is not proven optimal");
+}

@@ -1,0 +1,121 @@
+#include "certify/CbcSolver.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <CbcModel.hpp>
+#include <CbcSolver.hpp>
+#include <OsiClpSolverInterface.hpp>
+
+namespace certify {
+
+namespace {
+
+double CoinBound(double bound) {
+  if (bound == kUnbounded) return COIN_DBL_MAX;
+  if (bound == -kUnbounded) return -COIN_DBL_MAX;
+  return bound;
+}
+
+std::string Text(double value) {
+  std::ostringstream text;
+  text.precision(17);
+  text << value;
+  return text.str();
+}
+
+}  // namespace
+
+MipSolution CbcSolver::Solve(const LinearProgram& program, double seconds, double cutoff,
+                             double gap) {
+  MipSolution solution;
+  const int rows = static_cast<int>(program.Rows());
+  const int columns = static_cast<int>(program.Columns());
+  // Always minimised here, so that the cutoff and the bounds need no
+  // translation through the solver's sense.
+  const double sign = program.maximise ? -1.0 : 1.0;
+  std::vector<CoinBigIndex> start(program.start.begin(), program.start.end());
+  std::vector<double> columnLower(program.Columns(), 0.0);
+  std::vector<double> columnUpper(program.Columns());
+  std::vector<double> objective(program.Columns());
+  std::vector<double> rowLower(program.Rows());
+  std::vector<double> rowUpper(program.Rows());
+  for (int c = 0; c < columns; ++c) {
+    columnUpper[c] = CoinBound(program.columnUpper[c]);
+    objective[c] = sign * program.objective[c];
+  }
+  for (int r = 0; r < rows; ++r) {
+    rowLower[r] = CoinBound(program.rowLower[r]);
+    rowUpper[r] = CoinBound(program.rowUpper[r]);
+  }
+
+  OsiClpSolverInterface solver;
+  solver.messageHandler()->setLogLevel(0);
+  solver.getModelPtr()->setLogLevel(0);
+  solver.setHintParam(OsiDoReducePrint, true, OsiHintTry);
+  solver.loadProblem(columns, rows, start.data(), program.rowIndex.data(), program.value.data(),
+                     columnLower.data(), columnUpper.data(), objective.data(), rowLower.data(),
+                     rowUpper.data());
+  for (int c = 0; c < columns; ++c) solver.setInteger(c);
+
+  CbcModel model(solver);
+  model.setLogLevel(0);
+  model.messageHandler()->setLogLevel(0);
+  model.solver()->messageHandler()->setLogLevel(0);
+  CbcSolverUsefulData data;
+  data.noPrinting_ = true;
+  data.useSignalHandler_ = false;
+  CbcMain0(model, data);
+  model.setLogLevel(0);
+  model.messageHandler()->setLogLevel(0);
+
+  std::vector<std::string> words = {"cbc", "-log", "0", "-slog", "0", "-timeMode", "cpu",
+                                    "-threads", "0"};
+  if (std::isfinite(seconds)) {
+    words.push_back("-seconds");
+    words.push_back(Text(seconds > 0.0 ? seconds : 0.0));
+  }
+  if (std::isfinite(cutoff)) {
+    words.push_back("-cutoff");
+    words.push_back(Text(sign * cutoff));
+  }
+  if (gap > 0.0) {
+    words.push_back("-allowableGap");
+    words.push_back(Text(gap));
+  }
+  words.push_back("-solve");
+  words.push_back("-quit");
+  std::vector<const char*> arguments;
+  for (const std::string& word : words) arguments.push_back(word.c_str());
+  const auto noCallback = [](CbcModel*, int) { return 0; };
+  CbcMain1(static_cast<int>(arguments.size()), arguments.data(), model, noCallback, data);
+
+  const double* best = model.bestSolution();
+  if (best != nullptr) {
+    solution.found = true;
+    solution.objective = sign * model.getObjValue();
+    solution.columns.assign(best, best + columns);
+  }
+  if (model.isProvenOptimal() && solution.found) {
+    solution.status = MipSolution::Status::Optimal;
+    const double bound = sign * model.getBestPossibleObjValue();
+    solution.bound = program.maximise ? std::max(solution.objective, bound)
+                                      : std::min(solution.objective, bound);
+  } else if (model.isProvenInfeasible() || model.isProvenOptimal()) {
+    // Proven: nothing better than the cutoff.
+    solution.status = MipSolution::Status::Infeasible;
+    solution.bound = cutoff;
+  } else if (model.isSecondsLimitReached()) {
+    solution.status = MipSolution::Status::OutOfTime;
+    const double bound = sign * model.getBestPossibleObjValue();
+    solution.bound = std::fabs(bound) < 1e30 ? bound : sign * -kUnbounded;
+  }
+  return solution;
+}
+
+std::unique_ptr<MipSolver> MakeMipSolver() { return std::make_unique<CbcSolver>(); }
+
+}  // namespace certify
