@@ -178,9 +178,11 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
   };
   // The LP optimum lies between the open balanced chains of any maximum
   // matching and the combinatorial bound (a relaxation of the same counts
-  // per terminal and component): where the best reaches that bound, the
-  // LP's bound is that bound, and it need not be solved.
-  combinatorialBound = OpenBalancedChainsBound(graph, table, maximum) + closedRotations(best);
+  // per terminal and connected part of the follow relation, which no flow
+  // path leaves): where the best reaches that bound, the LP's bound is that
+  // bound, and it need not be solved. It is the bound the search prints, so
+  // a fallback never prints a looser one beside it.
+  combinatorialBound = PartBalancedChainsBound(graph, table, maximum) + closedRotations(best);
   if (balanced && best.balanced == combinatorialBound) {
     lpSolved = true;
     bound = combinatorialBound;
