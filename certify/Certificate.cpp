@@ -244,6 +244,14 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   const auto secondsLeft = [&] {
     return settings.seconds - static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
   };
+  const bool integerFits =
+      memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
+          kIntegerBytesPerModelByte * balanced->Size().Bytes() <=
+      settings.memoryLimit;
+  const auto integerNext = [&](std::uint64_t roundColumns) {
+    return integerFits && settings.integerProgram == IntegerProgram::Whole &&
+           balanced->Size().columns <= kIntegerSoonerRatio * roundColumns;
+  };
   std::vector<std::uint32_t> chosen;
   bool first = true;
   for (;;) {
@@ -295,6 +303,9 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
       keptLp = true;
     }
     if (best.balanced - closedRotations(best) >= openBound || secondsLeft() <= 0.0) break;
+    // Where the whole model is not much larger than this round's programs,
+    // its integer program settles the day sooner than more rounds would.
+    if (integerNext(relaxed.Size().columns)) break;
     // Homes whose balanced chains the chosen homes' flow crossed.
     const std::vector<std::uint8_t> flown = relaxed.FlownHome(solution.columns);
     const std::size_t before = chosen.size();

@@ -80,6 +80,10 @@ constexpr std::uint64_t kRestedColumnBudget = 1000000;
 // branch and cut keeps copies, cuts and a tree: about 4 measured on a rail
 // day of 1,000 passages); beyond the memory limit it is skipped.
 constexpr std::uint64_t kIntegerBytesPerModelByte = 6;
+// After a round of balanced programs that leaves the best unproven, the
+// integer program of the whole model comes next, without further rounds,
+// when the whole model has at most this many times the round's columns.
+constexpr std::uint64_t kIntegerSoonerRatio = 3;
 // Start classes per home of the rested bound's first, relaxed program.
 constexpr std::uint32_t kCoarseRestClasses = 8;
 
