@@ -30,8 +30,9 @@ unsigned int FastEngine::UseWorkers(parallel::WorkerPool& pool) {
 
 void FastEngine::Start(unsigned int /*maxCardinality*/) {
   const unsigned int workers = pool_ != nullptr ? pool_->Workers() : 1;
-  finders_.assign(workers, fastse::SuccessorFinder(residual_));
-  for (fastse::SuccessorFinder& finder : finders_) finder.UseForced(forced_);
+  finders_.assign(workers, parallel::Apart<fastse::SuccessorFinder>(
+                               fastse::SuccessorFinder(residual_)));
+  for (auto& finder : finders_) finder.value.UseForced(forced_);
   candidates_.resize(workers);
   walked_ = residual_;
   gone_.assign(static_cast<std::size_t>(residual_.VertexCount()), 0);
@@ -41,9 +42,9 @@ void FastEngine::Start(unsigned int /*maxCardinality*/) {
 
 void FastEngine::AppendSuccessors(std::size_t node, unsigned int vertex, unsigned int worker,
                                   std::vector<Successor>& out) {
-  std::vector<fastse::Candidate>& candidates = candidates_[worker];
+  std::vector<fastse::Candidate>& candidates = candidates_[worker].value;
   candidates.clear();
-  finders_[worker].FindCandidates(level_[node], static_cast<int>(vertex), candidates);
+  finders_[worker].value.FindCandidates(level_[node], static_cast<int>(vertex), candidates);
   for (const fastse::Candidate& candidate : candidates)
     out.push_back({static_cast<std::uint32_t>(node), candidate.partner,
                    static_cast<std::uint8_t>(candidate.reason)});
@@ -56,7 +57,7 @@ void FastEngine::BuildLevel(unsigned int vertex, const std::vector<Successor>& k
     return;
   }
   const auto start = std::chrono::steady_clock::now();
-  fastse::SuccessorFinder& finder = finders_.front();
+  fastse::SuccessorFinder& finder = finders_.front().value;
   std::vector<std::uint32_t> remaining(level_.size(), 0);
   for (const Successor& successor : kept) ++remaining[successor.parent];
   std::vector<residual::State> children;
@@ -99,7 +100,7 @@ void FastEngine::BuildOnPool(unsigned int vertex, const std::vector<Successor>& 
             children[k] = std::move(parent);
           else
             children[k] = parent;
-          finders_[worker].BuildChild(
+          finders_[worker].value.BuildChild(
               children[k], static_cast<int>(vertex),
               fastse::Candidate{kept[k].partner, static_cast<fastse::Reason>(kept[k].proof)});
         }
@@ -141,7 +142,7 @@ void FastEngine::DropDecided(unsigned int vertex) {
   }
   if (deadEntries_ > 0 && 4 * deadEntries_ >= walked_.EdgeEntryCount()) {
     walked_.Drop(gone_);
-    for (fastse::SuccessorFinder& finder : finders_) finder.UseGraph(walked_);
+    for (auto& finder : finders_) finder.value.UseGraph(walked_);
     deadEntries_ = 0;
   }
 }

@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bipartite/BGraph.h"
+#include "parallel/Apart.h"
 #include "parallel/LoopGauge.h"
 #include "se/FastSuccessors.h"
 #include "se/LevelEngine.h"
@@ -77,8 +78,9 @@ class FastEngine : public LevelEngine {
 
   // The running descent; a finder and a candidate list per worker.
   std::vector<residual::State> level_;
-  std::vector<fastse::SuccessorFinder> finders_;
-  std::vector<std::vector<fastse::Candidate>> candidates_;
+  // Per worker, each apart from the others' (written on every search).
+  std::vector<parallel::Apart<fastse::SuccessorFinder>> finders_;
+  std::vector<parallel::Apart<std::vector<fastse::Candidate>>> candidates_;
   ResidualGraph walked_;
   std::vector<std::uint8_t> gone_;  // cleared in every node of the level
   std::size_t deadEntries_ = 0;     // entries of walked_ at gone vertices

@@ -128,12 +128,13 @@ SE::DecompositionList SE::Descend(LevelEngine& levels, std::mt19937_64& random,
       const std::size_t pieceCount = listing_.Run(
           workers, levels.LevelSize(),
           [&](std::size_t piece, std::size_t begin, std::size_t end, unsigned int worker) {
-            pieces_[piece].clear();
+            pieces_[piece].value.clear();
             for (std::size_t node = begin; node < end; ++node)
-              levels.AppendSuccessors(node, vertex, worker, pieces_[piece]);
+              levels.AppendSuccessors(node, vertex, worker, pieces_[piece].value);
           });
       for (std::size_t piece = 0; piece < pieceCount; ++piece)
-        successors.insert(successors.end(), pieces_[piece].begin(), pieces_[piece].end());
+        successors.insert(successors.end(), pieces_[piece].value.begin(),
+                          pieces_[piece].value.end());
     } else {
       for (std::size_t node = 0; node < levels.LevelSize(); ++node)
         levels.AppendSuccessors(node, vertex, 0, successors);

@@ -50,6 +50,7 @@
 
 #include "bipartite/BGraph.h"
 #include "numeric/WideDouble.h"
+#include "parallel/Apart.h"
 #include "parallel/LoopGauge.h"
 #include "parallel/WorkerPool.h"
 #include "se/EngineKind.h"
@@ -160,7 +161,7 @@ class SE {
   std::atomic<std::size_t>* LevelCounter();
 
   // Successor lists of the pieces of a level listed on the pool.
-  std::vector<std::vector<Successor>> pieces_;
+  std::vector<parallel::Apart<std::vector<Successor>>> pieces_;  // each written by one worker
   // Whether listing a level's successors pays for a meeting of the workers.
   parallel::LoopGauge listing_;
 };
