@@ -23,6 +23,7 @@ for target in "${targets[@]}"; do
   echo "Fuzzing $target for $each s"
   status=0
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS="suppressions=$PWD/scripts/lsan-suppressions.txt" \
     build-fuzz/fuzz/"$target"_fuzz -max_total_time="$each" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/$target-artifacts/" "$work/$target" \
     > "$work/$target.log" 2>&1 || status=$?
