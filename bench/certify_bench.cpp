@@ -47,7 +47,6 @@
 #include "bipartite/DecompositionVerifier.h"
 #include "certify/Certificate.h"
 #include "certify/LinearProgram.h"
-#include "certify/MatchingFacts.h"
 #include "certify/TimeSpaceModel.h"
 #include "common/Poset.h"
 #include "localsearch/Decomposition.h"
@@ -139,12 +138,7 @@ void Measure(const DayRequest& request, bool full, double seconds,
   BGraph graph;
   graph.InitGraphFromPoset(table, poset);
   const BGraph::Matching maximum = graph.GetMaxMatching();
-  const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, maximum);
-  certify::Day day;
-  day.passages = CountedPassages(graph, table);
-  day.canStart = facts.canStart;
-  day.canEnd = facts.canEnd;
-  day.openChains = static_cast<int>(day.passages.size() - maximum.size());
+  certify::Day day = certify::ReadDay(graph, table, maximum);
   const certify::TimeSpaceModel model(day, certify::Aim::Balanced, kThreshold,
                                       certify::kBalancedColumnBudget);
   std::cout << request.Name() << ": " << table.passages.size() << " passages, "

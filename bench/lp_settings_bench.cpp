@@ -22,10 +22,8 @@
 #include "bipartite/BGraph.h"
 #include "certify/Certificate.h"
 #include "certify/ClpSolver.h"
-#include "certify/MatchingFacts.h"
 #include "certify/TimeSpaceModel.h"
 #include "common/Poset.h"
-#include "localsearch/Decomposition.h"
 
 namespace {
 
@@ -68,12 +66,7 @@ void Measure(const std::string& file, double seconds) {
   BGraph graph;
   graph.InitGraphFromPoset(table, poset);
   const BGraph::Matching maximum = graph.GetMaxMatching();
-  const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, maximum);
-  certify::Day day;
-  day.passages = CountedPassages(graph, table);
-  day.canStart = facts.canStart;
-  day.canEnd = facts.canEnd;
-  day.openChains = static_cast<int>(day.passages.size() - maximum.size());
+  certify::Day day = certify::ReadDay(graph, table, maximum);
   std::cout << file << ": " << day.passages.size() << " passages" << std::endl;
   for (int which = 0; which < 3; ++which) {
     const certify::Aim aim = which == 0 ? certify::Aim::Balanced : certify::Aim::Rested;

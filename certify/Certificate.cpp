@@ -106,14 +106,21 @@ TerminalCounts CountByTerminal(const std::vector<Passage>& passages,
 
 }  // namespace
 
-std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
-                                 const BGraph::Matching& maximum, double minTurn) {
+Day ReadDay(const BGraph& graph, const TimeTable& table, const BGraph::Matching& maximum,
+            double minTurn) {
   const MatchingFacts facts = ReadMatchingFacts(graph, maximum);
   Day day;
   day.passages = CountedPassages(graph, table);
   day.canStart = facts.canStart;
   day.canEnd = facts.canEnd;
+  day.openChains = static_cast<int>(day.passages.size() - maximum.size());
   day.minTurn = minTurn;
+  return day;
+}
+
+std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
+                                 const BGraph::Matching& maximum, double minTurn) {
+  const Day day = ReadDay(graph, table, maximum, minTurn);
   const TimeSpaceModel model(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
   return model.Fits() ? model.Size().Bytes() : 0;
 }

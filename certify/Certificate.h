@@ -87,6 +87,11 @@ constexpr std::uint64_t kIntegerSoonerRatio = 3;
 // Start classes per home of the rested bound's first, relaxed program.
 constexpr std::uint32_t kCoarseRestClasses = 8;
 
+// The day of `graph` as the model needs it, `maximum` being a maximum
+// matching of it (every home a commodity).
+Day ReadDay(const BGraph& graph, const TimeTable& table, const BGraph::Matching& maximum,
+            double minTurn = 0.0);
+
 // Peak bytes of the balanced model of `graph`'s day (0 when it would not be
 // built), for a plan of the run's memory.
 std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <set>
 
 #include "support/ParvelOutput.h"
 #include "support/ProgramRunner.h"
@@ -58,17 +57,7 @@ TEST(ParvelCertify, ExampleDayIsProvenOptimalByBothSearchesAndReported) {
     EXPECT_EQ(std::stoi(opt.get<std::string>("number_of_balanced_chains")), 6);
     EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
     // The kept decomposition covers every flight with flyable chains.
-    std::multiset<unsigned> covered;
-    for (const auto& child : opt.get_child("opt_decomp")) {
-      const std::vector<unsigned> chain = SplitNumbers(child.second.data());
-      for (std::size_t k = 0; k < chain.size(); ++k) {
-        covered.insert(chain[k]);
-        if (k == 0) continue;
-        EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
-        EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
-      }
-    }
-    EXPECT_EQ(covered.size(), flights.size());
+    ExpectValidChains(opt, flights);
   }
 }
 
@@ -156,17 +145,8 @@ TEST(ParvelCertify, IntegerProgramProvesWhatTheLinearProgramsLeaveOpen) {
   // The kept decomposition: every flight once, in flyable chains, as many
   // chains as a minimum decomposition has.
   const std::map<unsigned, Flight> flights = ReadFlights(day);
-  std::multiset<unsigned> covered;
-  for (const auto& child : opt.get_child("opt_decomp")) {
-    const std::vector<unsigned> chain = SplitNumbers(child.second.data());
-    for (std::size_t k = 0; k < chain.size(); ++k) {
-      covered.insert(chain[k]);
-      if (k == 0) continue;
-      EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
-      EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
-    }
-  }
-  EXPECT_EQ(covered, (std::multiset<unsigned>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14}));
+  ASSERT_EQ(flights.size(), 14u);
+  ExpectValidChains(opt, flights);
   EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
 
   // A memory limit that holds the LPs but not the integer program's search:

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <set>
 #include <sstream>
 
 #include "localsearch/LocalSearchTestSupport.h"
@@ -19,25 +18,6 @@ const std::string kDay = std::string(EXAMPLES_DIR) + "/day.csv";
 
 std::string WithoutRunTime(const std::string& out) {
   return out.substr(0, out.rfind("Run time: "));
-}
-
-// The chains of a report cover every flight once and each is flyable.
-void ExpectValidChains(const boost::property_tree::ptree& opt,
-                       const std::map<unsigned, Flight>& flights) {
-  std::multiset<unsigned> covered;
-  for (const auto& child : opt.get_child("opt_decomp")) {
-    if (child.first != "chain") continue;
-    const std::vector<unsigned> chain = SplitNumbers(child.second.data());
-    for (std::size_t k = 0; k < chain.size(); ++k) {
-      covered.insert(chain[k]);
-      if (k == 0) continue;
-      EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
-      EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
-    }
-  }
-  std::multiset<unsigned> all;
-  for (const auto& entry : flights) all.insert(entry.first);
-  EXPECT_EQ(covered, all);
 }
 
 }  // namespace

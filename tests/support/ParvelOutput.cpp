@@ -1,6 +1,7 @@
 #include "support/ParvelOutput.h"
 
 #include <functional>
+#include <set>
 #include <sstream>
 
 #include <boost/property_tree/xml_parser.hpp>
@@ -183,4 +184,22 @@ std::size_t MinimumChainCount(const std::map<unsigned, Flight>& flights, double 
     if (augment(start)) ++matched;
   }
   return n - matched;
+}
+
+void ExpectValidChains(const boost::property_tree::ptree& opt,
+                       const std::map<unsigned, Flight>& flights) {
+  std::multiset<unsigned> covered;
+  for (const auto& child : opt.get_child("opt_decomp")) {
+    if (child.first != "chain") continue;
+    const std::vector<unsigned> chain = SplitNumbers(child.second.data());
+    for (std::size_t k = 0; k < chain.size(); ++k) {
+      covered.insert(chain[k]);
+      if (k == 0) continue;
+      EXPECT_EQ(flights.at(chain[k]).origin, flights.at(chain[k - 1]).destination);
+      EXPECT_GE(flights.at(chain[k]).departure, flights.at(chain[k - 1]).arrival);
+    }
+  }
+  std::multiset<unsigned> all;
+  for (const auto& entry : flights) all.insert(entry.first);
+  EXPECT_EQ(covered, all);
 }

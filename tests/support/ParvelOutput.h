@@ -52,6 +52,11 @@ std::string WithoutElapsed(std::string report);
 boost::property_tree::ptree ParseReport(const std::string& path);
 std::vector<std::string> ChildNames(const boost::property_tree::ptree& node);
 
+// Expects the chains of a report's decomposition to cover every flight once,
+// each one flyable (the next leaves where the last landed, not before).
+void ExpectValidChains(const boost::property_tree::ptree& opt,
+                       const std::map<unsigned, Flight>& flights);
+
 // Fewest chains that cover the flights: their number less a maximum
 // matching of "b can directly follow a" (b leaving at least `turn` hours
 // after a arrives), found by augmenting paths.
