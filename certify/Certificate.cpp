@@ -118,13 +118,6 @@ Day ReadDay(const BGraph& graph, const TimeTable& table, const BGraph::Matching&
   return day;
 }
 
-std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
-                                 const BGraph::Matching& maximum, double minTurn) {
-  const Day day = ReadDay(graph, table, maximum, minTurn);
-  const TimeSpaceModel model(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
-  return model.Fits() ? model.Size().Bytes() : 0;
-}
-
 Certificate::Certificate(const BGraph& graph, const TimeTable& table, const Settings& settings)
     : settings(settings) {
   day.passages = CountedPassages(graph, table);
@@ -203,9 +196,7 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     };
     SolveBalanced(graph, table, threshold, matching, best);
     lpBound = bound;
-    const std::uint64_t integerBytes =
-        memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
-        kIntegerBytesPerModelByte * balanced->Size().Bytes();
+    const std::uint64_t integerBytes = IntegerBytes(graph);
     const bool integerWanted = lpSolved && best.balanced < bound &&
                                settings.integerProgram != IntegerProgram::None &&
                                spent() < settings.seconds;
@@ -251,10 +242,7 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   const auto secondsLeft = [&] {
     return settings.seconds - static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
   };
-  const bool integerFits =
-      memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
-          kIntegerBytesPerModelByte * balanced->Size().Bytes() <=
-      settings.memoryLimit;
+  const bool integerFits = IntegerBytes(graph) <= settings.memoryLimit;
   const auto integerNext = [&](std::uint64_t roundColumns) {
     return integerFits && settings.integerProgram == IntegerProgram::Whole &&
            balanced->Size().columns <= kIntegerSoonerRatio * roundColumns;
@@ -325,6 +313,11 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
   }
   day.homes.clear();
   if (lpSolved) bound = openBound + closedRotations(best);
+}
+
+std::uint64_t Certificate::IntegerBytes(const BGraph& graph) const {
+  return memory::GraphBytes(graph.edgeList.size(), day.passages.size()) +
+         kIntegerBytesPerModelByte * balanced->Size().Bytes();
 }
 
 // Every column integer, and only solutions with more open balanced chains

@@ -92,11 +92,6 @@ constexpr std::uint32_t kCoarseRestClasses = 8;
 Day ReadDay(const BGraph& graph, const TimeTable& table, const BGraph::Matching& maximum,
             double minTurn = 0.0);
 
-// Peak bytes of the balanced model of `graph`'s day (0 when it would not be
-// built), for a plan of the run's memory.
-std::uint64_t BalancedModelBytes(const BGraph& graph, const TimeTable& table,
-                                 const BGraph::Matching& maximum, double minTurn);
-
 // One linear program the certificate solved, for benchmarks.
 struct LpRecord {
   std::string what;  // "relaxed", "restricted", "integer" or "rested"
@@ -186,6 +181,9 @@ class Certificate {
                      BGraph::Matching matching, DecompositionCounts& counts) const;
   void SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching& matching, DecompositionCounts& best);
+  // Peak bytes of the integer program of the whole balanced model, with
+  // the graph.
+  std::uint64_t IntegerBytes(const BGraph& graph) const;
   // The integer program within `seconds`, after the balanced LPs.
   void SolveInteger(const BGraph& graph, TimeTable& table, double threshold,
                     BGraph::Matching& matching, DecompositionCounts& best, double seconds);
