@@ -8,6 +8,7 @@
 
 #include <CbcModel.hpp>
 #include <CbcSolver.hpp>
+#include <ClpSolve.hpp>
 #include <OsiClpSolverInterface.hpp>
 
 namespace certify {
@@ -60,6 +61,11 @@ MipSolution CbcSolver::Solve(const LinearProgram& program, double seconds, doubl
                      columnLower.data(), columnUpper.data(), objective.data(), rowLower.data(),
                      rowUpper.data());
   for (int c = 0; c < columns; ++c) solver.setInteger(c);
+  // Neither the root's simplex nor the search may catch SIGINT: Ctrl-C must
+  // end the run, not pass for a program out of time.
+  ClpSolve initial;
+  initial.setSpecialOption(2, 1);
+  solver.setSolveOptions(initial);
 
   CbcModel model(solver);
   model.setLogLevel(0);

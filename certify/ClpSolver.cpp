@@ -55,6 +55,10 @@ LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
     case ClpSettings::Method::Automatic: options.setSolveType(ClpSolve::automatic); break;
   }
   options.setPresolveType(settings.presolve ? ClpSolve::presolveOn : ClpSolve::presolveOff);
+  // Clp would otherwise catch SIGINT for the length of the solve and take it
+  // as a stop of the simplex: Ctrl-C must end the run, not pass for a
+  // program out of time.
+  options.setSpecialOption(2, 1);
   model.initialSolve(options);
 
   if (model.isProvenOptimal()) {
