@@ -382,8 +382,6 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
                              static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC, status});
   if (status != LpSolution::Status::Failed) {
     integerSolved = true;
-    // Out of time with a bound the best already meets is as good as done.
-    integerFinished = status != LpSolution::Status::OutOfTime || integerOpen <= bestOpen;
     openBound = std::min(openBound, integerOpen);
   }
   BGraph::Matching decoded;
@@ -396,6 +394,10 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
     best = decodedCounts;
     keptInteger = true;
   }
+  // Out of time with a bound that the best, its own solution included,
+  // already meets is as good as done.
+  integerFinished = integerSolved && (status != LpSolution::Status::OutOfTime ||
+                                      integerOpen <= best.balanced - (best.chains - day.openChains));
   day.homes.clear();
 }
 

@@ -111,6 +111,14 @@ TEST(Certificate, BoundsHoldAndClaimsAreTrueOnEveryMaximumMatchingOfSmallDays) {
     ASSERT_EQ(mip->Solve(model.Build(), certify::kUnbounded, mostOpenBalanced + 0.25, 0.5).status,
               certify::MipSolution::Status::Infeasible)
         << "day " << dayNumber;
+    // Out of time, it never claims that nothing beats a cutoff below the
+    // truth.
+    for (double seconds : {0.0, 1e-4, 1e-3, 1e-2}) {
+      const certify::MipSolution cut =
+          mip->Solve(model.Build(), seconds, mostOpenBalanced - 0.75, 0.5);
+      EXPECT_NE(cut.status, certify::MipSolution::Status::Infeasible)
+          << "day " << dayNumber << ", " << seconds << " s";
+    }
     const certify::MipSolution integer =
         mip->Solve(model.Build(), certify::kUnbounded, mostOpenBalanced - 0.75, 0.5);
     ASSERT_EQ(integer.status, certify::MipSolution::Status::Optimal) << "day " << dayNumber;
