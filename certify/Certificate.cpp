@@ -149,12 +149,40 @@ Certificate::Certificate(const BGraph& graph, const TimeTable& table, const Sett
 
 LpSolution Certificate::Solve(const char* what, const TimeSpaceModel& model, double seconds,
                               int minOpenBalanced) {
+  LpSolution solution;
+  solution.status = LpSolution::Status::OutOfTime;
+  if (WallLeft() <= 0.0) {
+    timeLimitReached = true;
+    return solution;
+  }
   const std::clock_t start = std::clock();
-  LpSolution solution = MakeLpSolver()->Solve(model.Build(minOpenBalanced), seconds);
+  const LinearProgram program = model.Build(minOpenBalanced);
+  const std::unique_ptr<LpSolver> solver = MakeLpSolver();
+  solver->wallSeconds = std::max(WallLeft(), 0.0);
+  solution = solver->Solve(program, seconds);
   records.push_back(LpRecord{what, model.Size(),
                              static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC,
                              solution.status});
+  // Out of time under the tighter of the two limits.
+  if (solution.status == LpSolution::Status::OutOfTime &&
+      (solver->wallSeconds < seconds || WallLeft() <= 0.0))
+    timeLimitReached = true;
   return solution;
+}
+
+double Certificate::WallLeft() const {
+  if (settings.timeLimit <= 0.0) return kUnbounded;
+  return std::chrono::duration<double>(settings.deadline - std::chrono::steady_clock::now())
+      .count();
+}
+
+std::string Certificate::OutOfTime(std::uint64_t columns) const {
+  std::ostringstream text;
+  if (timeLimitReached)
+    text << "the time limit of " << settings.timeLimit << " s was reached";
+  else
+    text << "its LP (" << columns << " columns) took more than " << settings.seconds << " s";
+  return text.str();
 }
 
 bool Certificate::CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
@@ -197,9 +225,13 @@ bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
     SolveBalanced(graph, table, threshold, matching, best);
     lpBound = bound;
     const std::uint64_t integerBytes = IntegerBytes(graph);
-    const bool integerWanted = lpSolved && best.balanced < bound &&
-                               settings.integerProgram != IntegerProgram::None &&
-                               spent() < settings.seconds;
+    bool integerWanted = lpSolved && best.balanced < bound &&
+                         settings.integerProgram != IntegerProgram::None &&
+                         spent() < settings.seconds;
+    if (integerWanted && WallLeft() <= 0.0) {
+      timeLimitReached = true;
+      integerWanted = false;
+    }
     if (integerWanted && integerBytes > settings.memoryLimit) {
       integerSkipped = "its model needs about " + memory::FormatSize(integerBytes) +
                        ", more than the limit of " + memory::FormatSize(settings.memoryLimit);
@@ -267,13 +299,10 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
     const TimeSpaceModel relaxed(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
     const LpSolution solution = Solve("relaxed", relaxed, secondsLeft());
     if (solution.status != LpSolution::Status::Optimal) {
-      std::ostringstream text;
-      if (solution.status == LpSolution::Status::OutOfTime)
-        text << "its LP (" << relaxed.Size().columns << " columns) took more than "
-             << settings.seconds << " s";
-      else
-        text << "the LP solver found no optimum";
-      if (first) fallback = text.str();
+      if (first)
+        fallback = solution.status == LpSolution::Status::OutOfTime
+                       ? OutOfTime(relaxed.Size().columns)
+                       : "the LP solver found no optimum";
       break;
     }
     first = false;
@@ -353,8 +382,13 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
   // and a gap just under 1/2 stops the search once no higher count is
   // possible, rather than lowering the penalties further.
   constexpr double kGap = 0.5 - 1e-5;
-  const MipSolution solution =
-      MakeMipSolver()->Solve(model.Build(), seconds, bestOpen - others + 0.25, kGap);
+  const LinearProgram program = model.Build();
+  const std::unique_ptr<MipSolver> solver = MakeMipSolver();
+  solver->wallSeconds = std::max(WallLeft(), 0.0);
+  const MipSolution solution = solver->Solve(program, seconds, bestOpen - others + 0.25, kGap);
+  if (solution.status == MipSolution::Status::OutOfTime &&
+      (solver->wallSeconds < seconds || WallLeft() <= 0.0))
+    timeLimitReached = true;
   // A bound no lower than the LPs' (infinite when out of time before the
   // first node) leaves theirs.
   const auto boundOf = [&](double value) {
@@ -446,10 +480,7 @@ void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double thresh
     if (solution.status != LpSolution::Status::Optimal) {
       if (restSolved) return;
       if (solution.status == LpSolution::Status::OutOfTime) {
-        std::ostringstream text;
-        text << "its LP (" << rested.Size().columns << " columns) took more than "
-             << settings.seconds << " s";
-        restSkipped = text.str();
+        restSkipped = OutOfTime(rested.Size().columns);
       } else {
         restSkipped = "the LP solver found no optimum";
       }
@@ -491,7 +522,9 @@ void Certificate::Print() const {
               << (certified ? reached : "") << std::endl;
   else if (integerSolved)
     std::cout << "integer program on balanced chains: bound " << integerBound << ", best found "
-              << bestBalanced << " (out of time after " << settings.seconds << " s)" << std::endl;
+              << bestBalanced << " (" << (timeLimitReached ? "stopped by the time limit of "
+                                                          : "out of time after ")
+              << (timeLimitReached ? settings.timeLimit : settings.seconds) << " s)" << std::endl;
   if (restSolved)
     std::cout << "LP bound on rested chains = " << restBound << (restOptimal ? reached : "")
               << std::endl;

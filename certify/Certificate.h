@@ -31,7 +31,9 @@
 // Budgets: each LP gets `seconds` of CPU time; a balanced model beyond
 // kBalancedColumnBudget columns, or an LP out of time, falls back to the
 // combinatorial bound; a rested model beyond kRestedColumnBudget columns or
-// the memory limit, or out of time, is skipped. Each case says so.
+// the memory limit, or out of time, is skipped. Each case says so. With a
+// time limit on the run, no program is solved past it either, by the wall
+// clock.
 //
 // The model follows the connection rule with a minimum turn (0 today): it
 // is used only when the graph's edges are exactly the pairs that rule
@@ -41,6 +43,7 @@
 // Cost: O(V + E) for the facts and the check, the models' planning (see
 // TimeSpaceModel.h), and the LP solves.
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -69,6 +72,10 @@ struct Settings {
   double minTurn = 0.0;       // hours a passage needs before the next can leave
   std::uint64_t memoryLimit = 0;
   IntegerProgram integerProgram = IntegerProgram::Whole;
+  // The run's time limit in wall seconds (0: none) and the moment it ends:
+  // no program is solved past it.
+  double timeLimit = 0.0;
+  std::chrono::steady_clock::time_point deadline{};
 };
 
 // Beyond these many columns a model is not built: the balanced one falls
@@ -137,6 +144,8 @@ class Certificate {
   bool RestSolved() const { return restSolved; }
   int RestBound() const { return restBound; }
   bool RestOptimal() const { return restOptimal; }
+  // Whether the run's time limit stopped a program or kept one from running.
+  bool TimeLimitReached() const { return timeLimitReached; }
   void AddToReport(boost::property_tree::ptree& report) const;
   // The linear programs solved, in order.
   const std::vector<LpRecord>& Records() const { return records; }
@@ -169,7 +178,14 @@ class Certificate {
   int restBound = 0;
   bool restOptimal = false;
   std::string restSkipped;
+  bool timeLimitReached = false;
   std::vector<LpRecord> records;
+
+  // Wall seconds left before the run's time limit (infinite without one).
+  double WallLeft() const;
+  // Why a program did not finish: out of its CPU budget, or stopped by the
+  // time limit.
+  std::string OutOfTime(std::uint64_t columns) const;
 
   // Builds and solves `model`'s program within `seconds`, recording it.
   LpSolution Solve(const char* what, const TimeSpaceModel& model, double seconds,

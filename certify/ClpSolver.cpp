@@ -42,6 +42,7 @@ LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
                     rowLower.data(), rowUpper.data());
   model.setOptimizationDirection(program.maximise ? -1.0 : 1.0);
   if (std::isfinite(seconds)) model.setMaximumSeconds(seconds);
+  if (std::isfinite(wallSeconds)) model.setMaximumWallSeconds(wallSeconds);
 
   // Perturbing the costs from the start halves the dual simplex's work on
   // some of these degenerate programs and doubles it on others: off by

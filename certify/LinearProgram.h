@@ -56,8 +56,10 @@ class LpSolver {
  public:
   virtual ~LpSolver() = default;
   // Solves to optimality within `seconds` of CPU time (no limit when
-  // infinite). Prints nothing.
+  // infinite), and within `wallSeconds` of wall time. Prints nothing.
   virtual LpSolution Solve(const LinearProgram& program, double seconds) = 0;
+
+  double wallSeconds = kUnbounded;
 };
 
 // The solver the programs use.

@@ -40,6 +40,10 @@ class MipSolver {
   // Prints nothing.
   virtual MipSolution Solve(const LinearProgram& program, double seconds, double cutoff,
                             double gap) = 0;
+
+  // Wall seconds it may take besides (no limit when infinite); when it is
+  // the tighter, the search is timed by the wall clock instead.
+  double wallSeconds = kUnbounded;
 };
 
 // The solver the programs use.

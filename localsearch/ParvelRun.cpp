@@ -245,11 +245,19 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
                  recordPerformance != 0, settings.search, settings.threads.value,
                  restarting ? ranks.Share(schedule.restarts).size() : 0);
     if (!plan.Fits()) return frame::RunStart::Stop(plan.Refusal());
+    SearchStop ending = parvel::TimeLimitStop(settings, start);
     std::unique_ptr<certify::Certificate> certificate;
     if (settings.certify) {
-      certificate = std::make_unique<certify::Certificate>(
-          graph, table,
-          certify::Settings{settings.certifySeconds.value, rule.minTurn, settings.maxMemory.bytes});
+      certify::Settings certifying;
+      certifying.seconds = settings.certifySeconds.value;
+      certifying.minTurn = rule.minTurn;
+      certifying.memoryLimit = settings.maxMemory.bytes;
+      // The time limit caps the whole run, the certificate included.
+      if (ending.hasDeadline) {
+        certifying.timeLimit = settings.timeLimit.seconds;
+        certifying.deadline = ending.deadline;
+      }
+      certificate = std::make_unique<certify::Certificate>(graph, table, certifying);
       if (certificate->Refused()) return frame::RunStart::Stop(certificate->RefusalLine());
     }
     const bool recording = recordPerformance != 0;
@@ -260,7 +268,6 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       if (!workers) return 1;
     }
     parvel::PrintRunLine(settings.search, iterations, schedule);
-    SearchStop ending = parvel::TimeLimitStop(settings, start);
     BGraph::Matching startMatching;
     SearchBounds bounds;
     DecompositionCounts initialCounts;
@@ -323,8 +330,10 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       startMatching = search->StartMatching();
       searched = ResultOf(*search);
     }
-    if (certificate)
+    if (certificate) {
       certificate->Run(graph, table, tresholdRest, searched.matching, searched.best);
+      searched.timeLimitReached = searched.timeLimitReached || certificate->TimeLimitReached();
+    }
     PrintCounts("final", searched.best.balanced, searched.best.rest, tresholdRest);
     if (extended) parvel::PrintRotations("final", searched.best.chains);
     if (restarting)

@@ -132,4 +132,19 @@ TEST(TimeLimit, EndsTheExchangeSearchAndSaysSo) {
   EXPECT_EQ(opt.get<std::string>("time_limit_reached"), "true");
   EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")),
             MinimumChainCount(ReadFlights(table)));
+
+  // The limit caps the certificate too: past it, no program is solved.
+  const ProgramResult certified =
+      RunParvel({"--timetable", table, "--search", "exchange", "--seed", "1", "--time_limit",
+                 "0.05", "--certify"});
+  ASSERT_EQ(certified.status, 0) << certified.out;
+  const std::vector<std::string> certifiedLines = SplitLines(certified.out);
+  ASSERT_GE(certifiedLines.size(), 3u);
+  EXPECT_EQ(certifiedLines[certifiedLines.size() - 3].rfind(
+                "LP bound skipped (the time limit of 0.05 s was reached): combinatorial upper "
+                "bound on balanced chains = ", 0),
+            0u)
+      << certified.out;
+  EXPECT_EQ(certifiedLines[certifiedLines.size() - 2],
+            "LP bound on rested chains skipped: no LP bound on balanced chains");
 }
