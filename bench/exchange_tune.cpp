@@ -1,6 +1,8 @@
 // exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] [--restarts R] [--weight W]
 //               [--start T0] [--end T1] [--aimed S] [--rest_aims S]
-//               [--repair S] [--repair_start F] [--min_turn M]
+//               [--repair S] [--repair_start F] [--polish P] [--polish_every R]
+//               [--polish_from F] [--polish_shuffle 0|1] [--polish_span K]
+//               [--polish_once 0|1] [--min_turn M]
 //
 // Runs the exchange search alone on a timetable file for each seed from A
 // to B (default 1-1), each the best of R restarts (default 1) of the given
@@ -9,7 +11,14 @@
 // `Parvel --search exchange --seed S`), and prints per seed the best balanced and rested counts, the
 // bounds, and the search's CPU seconds; then the best of all seeds. For
 // choosing the schedule's defaults: compare a schedule's counts with the
-// best known (the best over long runs).
+// best known (the best over long runs). --polish 1 polishes each search's
+// best at its end (BoardPolish), --polish 2 also at its two returns to the
+// best; --polish_every R also the state every R rounds from the part F of
+// the run on (by plateau jumps with --polish_shuffle 1); --polish_span and
+// --polish_once set the polish's windows (AnnealingSchedule). With --polish
+// each seed's line counts the re-pairings that raised the score.
+// Parvel's --exchange_polish is --polish 1 --polish_every 50
+// --polish_shuffle 1.
 
 #include <algorithm>
 #include <cstdint>
@@ -40,7 +49,9 @@ int main(int argc, char* argv[]) {
     std::cout << "usage: exchange_tune <timetable.csv> <rounds> [--default] [--seeds A-B] "
                  "[--restarts R] "
                  "[--weight W] [--start T0] [--end T1] [--aimed S] [--rest_aims S] "
-                 "[--repair S] [--repair_start F] [--min_turn M]\n";
+                 "[--repair S] [--repair_start F] [--polish P] [--polish_every R] "
+                 "[--polish_from F] [--polish_shuffle 0|1] [--polish_span K] "
+                 "[--polish_once 0|1] [--min_turn M]\n";
     return 1;
   }
   const std::string path = argv[1];
@@ -86,6 +97,19 @@ int main(int argc, char* argv[]) {
       schedule.repairShare = value;
     } else if (flag == "--repair_start") {
       schedule.repairStart = value;
+    } else if (flag == "--polish") {
+      schedule.polish = value >= 1;
+      schedule.polishReturns = value >= 2;
+    } else if (flag == "--polish_every") {
+      schedule.polishEvery = static_cast<unsigned>(value);
+    } else if (flag == "--polish_shuffle") {
+      schedule.polishShuffle = value >= 1;
+    } else if (flag == "--polish_span") {
+      schedule.polishSpan = static_cast<unsigned>(value);
+    } else if (flag == "--polish_once") {
+      schedule.polishOnce = value >= 1;
+    } else if (flag == "--polish_from") {
+      schedule.polishFrom = value;
     } else if (flag == "--min_turn") {
       rule.minTurn = value;
     } else {
@@ -117,17 +141,21 @@ int main(int argc, char* argv[]) {
     DecompositionCounts best;
     best.chains = -1;
     const double started = CpuSeconds();
+    unsigned repaired = 0;
     for (unsigned r = 0; r < restarts; ++r) {
       std::mt19937_64 engine = parallel::MakeStream(seed, r);
       ExchangeSearch search(graph, table, engine, 11.0, false, maximum, schedule, rule);
       search.Run(rounds);
+      repaired += search.Polished().improvements;
       if (best.chains < 0 || IsBetter(search.BestCounts(), best)) best = search.BestCounts();
     }
     const double seconds = CpuSeconds() - started;
     totalSeconds += seconds;
     if (overall.chains < 0 || IsBetter(best, overall)) overall = best;
     std::cout << "seed " << seed << " balanced " << best.balanced << " rested " << best.rest
-              << " chains " << best.chains << " seconds " << seconds << "\n";
+              << " chains " << best.chains << " seconds " << seconds;
+    if (schedule.polish) std::cout << " polish raised " << repaired;
+    std::cout << "\n";
   }
   std::cout << "best balanced " << overall.balanced << " rested " << overall.rest << " bound "
             << terminalBound << " part bound " << *bounds.balanced << " fewest chains "

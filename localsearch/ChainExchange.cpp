@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 #include "bipartite/TerminalBoards.h"
 #include "common/Poset.h"
@@ -387,6 +388,70 @@ void ChainExchange::ApplyRepair(const Repair& repair) {
   counts.balanced += repair.deltaBalanced;
   counts.rest += repair.deltaRest;
   for (std::uint32_t i = 0; i < k; ++i) File(chains[i]);
+}
+
+void ChainExchange::Reassign(const std::vector<std::uint32_t>& heads,
+                             const std::vector<std::uint32_t>& tails,
+                             const std::vector<std::uint32_t>& to) {
+  // Each new chain with a head keeps that head's chain id; the tails left
+  // without a head start chains under the ids of the free columns' chains,
+  // of which there are as many.
+  std::size_t pairedBefore = 0;
+  std::size_t pairedAfter = 0;
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    pairedBefore += succ[heads[i]] != kNone ? 1 : 0;
+    pairedAfter += to[i] != kNone ? 1 : 0;
+  }
+  if (pairedBefore != pairedAfter)
+    throw std::logic_error("a re-pairing would change the number of chains");
+  std::vector<std::uint32_t> headChain(heads.size());
+  std::vector<std::uint32_t> tailLast(tails.size());
+  std::vector<std::uint32_t> spare;
+  for (std::size_t i = 0; i < heads.size(); ++i) headChain[i] = chainOf[heads[i]];
+  for (std::size_t j = 0; j < tails.size(); ++j) {
+    const std::uint32_t chain = chainOf[tails[j]];
+    tailLast[j] = last[chain];
+    if (pred[tails[j]] == kNone) spare.push_back(chain);
+  }
+  auto unfile = [this](std::uint32_t id) {
+    counts.balanced -= BalancedOf(id);
+    counts.rest -= RestedOf(id);
+    Unfile(id);
+  };
+  for (std::uint32_t id : headChain) unfile(id);
+  for (std::uint32_t id : spare) unfile(id);
+  for (std::uint32_t a : heads) {
+    if (succ[a] == kNone) continue;
+    pred[succ[a]] = kNone;
+    succ[a] = kNone;
+  }
+  std::vector<char> taken(tails.size(), 0);
+  for (std::size_t i = 0; i < heads.size(); ++i) {
+    const std::uint32_t id = headChain[i];
+    if (to[i] == kNone) {
+      last[id] = heads[i];
+      continue;
+    }
+    taken[to[i]] = 1;
+    Match(heads[i], tails[to[i]]);
+    Relabel(tails[to[i]], kNone, id);
+    last[id] = tailLast[to[i]];
+  }
+  std::size_t next = 0;
+  for (std::size_t j = 0; j < tails.size(); ++j) {
+    if (taken[j]) continue;
+    const std::uint32_t id = spare[next++];
+    first[id] = tails[j];
+    last[id] = tailLast[j];
+    Relabel(tails[j], kNone, id);
+  }
+  auto file = [this](std::uint32_t id) {
+    counts.balanced += BalancedOf(id);
+    counts.rest += RestedOf(id);
+    File(id);
+  };
+  for (std::uint32_t id : headChain) file(id);
+  for (std::uint32_t id : spare) file(id);
 }
 
 bool ChainExchange::CellsFollowTimes(const TimeTable& table) const {

@@ -149,6 +149,15 @@ class ChainExchange {
   bool ProposeRepair(std::uint64_t draw, Aim aim, double restWeight, Repair& repair);
   void ApplyRepair(const Repair& repair);
 
+  // Re-pairs heads and tails at one terminal (BoardPolish): `heads` are
+  // rows, `tails` columns, every matched cell among them pairs a head with
+  // a tail, and each open chain they touch is touched once (as one matched
+  // cell, one free row or one free column). Head i takes tail to[i] (kNone:
+  // it ends its chain); as many heads must be paired as before, and every
+  // new pair must be a cell. Linear in the tails' pieces relabelled.
+  void Reassign(const std::vector<std::uint32_t>& heads, const std::vector<std::uint32_t>& tails,
+                const std::vector<std::uint32_t>& to);
+
   // Starts again from `matching`, a maximum matching of the graph.
   void Reset(const BGraph::Matching& matching);
 
@@ -159,6 +168,8 @@ class ChainExchange {
   const std::vector<std::uint32_t>& Successors() const { return succ; }
 
  private:
+  friend class BoardPolish;
+
   enum ChainKind : std::uint8_t { kOpen, kCycle, kGone };
 
   std::uint32_t n = 0;

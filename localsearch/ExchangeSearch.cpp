@@ -25,6 +25,14 @@ constexpr unsigned int kClockEvery = 16;
 
 }  // namespace
 
+AnnealingSchedule WithPolish(AnnealingSchedule schedule) {
+  schedule.polish = true;
+  schedule.polishEvery = kPolishEvery;
+  schedule.polishFrom = 0.5;
+  schedule.polishShuffle = true;
+  return schedule;
+}
+
 ExchangeSearch::ExchangeSearch(BGraph& graph, TimeTable& table, std::mt19937_64& engine,
                                double threshold, bool recordPerformance)
     : ExchangeSearch(graph, table, engine, threshold, recordPerformance, graph.GetMaxMatching()) {}
@@ -84,6 +92,8 @@ void ExchangeSearch::Run(unsigned int rounds) {
   // rested count gains).
   const unsigned int firstReturn = rounds / 2;
   const unsigned int secondReturn = rounds - rounds / 4;
+  const auto polishRound = static_cast<unsigned int>(
+      std::clamp(schedule.polishFrom, 0.0, 1.0) * static_cast<double>(rounds));
   const auto repairRound = static_cast<unsigned int>(
       std::clamp(schedule.repairStart, 0.0, 1.0) * static_cast<double>(rounds));
   for (unsigned int round = 1; round <= rounds && stopped == StopReason::Rounds; ++round) {
@@ -101,6 +111,10 @@ void ExchangeSearch::Run(unsigned int rounds) {
       KeepBest();
       state.Reset(BestMatching());
     }
+    if ((round == firstReturn || round == secondReturn) && schedule.polishReturns) Polish();
+    if (schedule.polishEvery > 0 && round >= polishRound && round % schedule.polishEvery == 0)
+      Polish(schedule.polishShuffle);
+    if (stopped != StopReason::Rounds) break;
     roundRepairFrom = round > repairRound ? repairFrom : 256;
     const bool moved = Round(AcceptanceAt(temperature), temperature);
     if (!moved && startHasCycles) {
@@ -113,6 +127,27 @@ void ExchangeSearch::Run(unsigned int rounds) {
     Done(round);
   }
   KeepBest();
+  if (schedule.polish && stopped == StopReason::Rounds) {
+    state.Reset(BestMatching());
+    Polish();
+    KeepBest();
+  }
+}
+
+void ExchangeSearch::Polish(bool shuffle) {
+  KeepBest();
+  BoardPolish polish(state);
+  polish.SetWindow(schedule.polishSpan, schedule.polishOnce);
+  const PolishOutcome outcome = shuffle ? polish.Shuffle(engine()) : polish.Run();
+  polished.sweeps += outcome.sweeps;
+  polished.boards += outcome.boards;
+  polished.improvements += outcome.improvements;
+  polished.jumps += outcome.jumps;
+  if (IsBetter(state.Counts(), best)) {
+    Improve(state.Counts());
+    bestPending = true;
+    if (stop.bounds != nullptr && stop.bounds->Proves(best)) stopped = StopReason::Proven;
+  }
 }
 
 void ExchangeSearch::KeepBest() {

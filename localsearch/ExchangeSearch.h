@@ -29,6 +29,16 @@
 // is not surely taken takes one more for the Metropolis test. A positive seed repeats a
 // run exactly (unless it meets its time limit).
 //
+// With AnnealingSchedule::polish, the best decomposition of the run is
+// polished at its end (BoardPolish::Run: the exact best re-pairing of every
+// terminal around every time, until none improves) unless the run ended
+// early; with polishReturns also the state halfway and three quarters
+// through, after the return to the best there; with polishEvery the state
+// every so many rounds from polishFrom of the run on, by Run or, with
+// polishShuffle, by one sweep of plateau jumps (BoardPolish::Shuffle, its
+// seed one more output of the engine). The recorded course stays the
+// annealing's; the best counts and matching include the polishes.
+//
 // Recording: one entry per `IterationsPerEntry()` rounds (1 up to
 // kMaxRecordedEntries rounds, then evenly thinned), each the best counts
 // after that round.
@@ -44,6 +54,7 @@
 #include "bipartite/BGraph.h"
 #include "common/FollowRule.h"
 #include "common/TimeTable.h"
+#include "localsearch/BoardPolish.h"
 #include "localsearch/ChainExchange.h"
 #include "localsearch/Search.h"
 #include "localsearch/SearchStop.h"
@@ -62,7 +73,28 @@ struct AnnealingSchedule {
   double repairShare = 0.0;
   // Part of the run, from its start, without re-pairings.
   double repairStart = 0.0;
+  // Polish (BoardPolish) the best decomposition at the end of the run; and
+  // also, with polishReturns, the state the run goes back to halfway and
+  // three quarters through.
+  bool polish = false;
+  bool polishReturns = false;
+  // Also polish the state every polishEvery rounds (0: never) from the
+  // part polishFrom of the run on.
+  unsigned int polishEvery = 0;
+  double polishFrom = 0.5;
+  // The polishes every polishEvery rounds jump on plateaus
+  // (BoardPolish::Shuffle) instead.
+  bool polishShuffle = false;
+  // The polish's windows (BoardPolish::SetWindow).
+  unsigned int polishSpan = 0;
+  bool polishOnce = false;
 };
+
+// `schedule` with the polish of Parvel's --exchange_polish: the best
+// polished at the end, and from halfway on, every kPolishEvery rounds, one
+// sweep of plateau jumps (BoardPolish::Shuffle) on the state.
+constexpr unsigned int kPolishEvery = 50;
+AnnealingSchedule WithPolish(AnnealingSchedule schedule);
 
 class ExchangeSearch : public Search {
  public:
@@ -89,6 +121,8 @@ class ExchangeSearch : public Search {
   unsigned int IterationsPerEntry() const override { return roundsPerEntry; }
   StopReason Stopped() const override { return stopped; }
   unsigned int RoundsRun() const { return roundsRun; }
+  // What the polishes did (all zero when none ran).
+  const PolishOutcome& Polished() const { return polished; }
 
  private:
   std::mt19937_64& engine;
@@ -125,4 +159,7 @@ class ExchangeSearch : public Search {
   bool TryRepair(std::uint64_t top, std::uint64_t bits, double temperature);
   // Copies the state into the best one when it is the best met.
   void KeepBest();
+  // Polishes the state; takes it as the best when it is then the best met.
+  void Polish(bool shuffle = false);
+  PolishOutcome polished;
 };

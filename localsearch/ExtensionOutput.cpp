@@ -26,7 +26,7 @@ void PrintTimeLimitReached(double seconds) {
 
 void AddRunElements(boost::property_tree::ptree& report, const ExtensionSettings& settings,
                     const DecompositionCounts& initial, const ExchangePlan& plan,
-                    bool timeLimitReached) {
+                    bool timeLimitReached, unsigned int polishedBoards) {
   report.add("OPT.initial_decomposition_size", initial.chains);
   report.add("OPT.initial_number_of_balanced_chains", initial.balanced);
   report.add("OPT.initial_number_of_chains_with_rest", initial.rest);
@@ -39,6 +39,7 @@ void AddRunElements(boost::property_tree::ptree& report, const ExtensionSettings
   }
   if (settings.minTurn.given) report.add("OPT.min_turn", settings.minTurn.hours);
   if (settings.repair.given) report.add("OPT.exchange_repair", settings.repair.share);
+  if (settings.polish) report.add("OPT.exchange_polish", polishedBoards);
 }
 
 }  // namespace parvel

@@ -15,7 +15,10 @@
 // the initial counts (initial_decomposition_size,
 // initial_number_of_balanced_chains, initial_number_of_chains_with_rest);
 // for the exchange search its rounds (per search), and with --time_limit
-// time_limit and time_limit_reached; with --min_turn, min_turn.
+// time_limit and time_limit_reached; with --min_turn, min_turn; with
+// --exchange_repair, exchange_repair; with --exchange_polish,
+// exchange_polish: the re-pairings of the winning search's polishes that
+// raised its score.
 
 #include <boost/property_tree/ptree.hpp>
 
@@ -35,6 +38,6 @@ void PrintTimeLimitReached(double seconds);
 
 void AddRunElements(boost::property_tree::ptree& report, const ExtensionSettings& settings,
                     const DecompositionCounts& initial, const ExchangePlan& plan,
-                    bool timeLimitReached);
+                    bool timeLimitReached, unsigned int polishedBoards = 0);
 
 }  // namespace parvel

@@ -75,7 +75,10 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
       ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp)
       ("exchange_repair", po::value<RepairShare>(&settings.repair),
        "share of the exchange search's proposals, 0 to 1 (default 0), that re-pair up to five "
-       "rotations passing one terminal in their best order");
+       "rotations passing one terminal in their best order")
+      ("exchange_polish", po::value<bool>(&settings.polish)->zero_tokens()->implicit_value(true),
+       "polish the best of each exchange search: re-pair all connections at each terminal, "
+       "around each time, in their best order, until none improves");
   return group;
 }
 
@@ -103,6 +106,10 @@ int CheckExtensionValues(const ExtensionSettings& settings) {
   }
   if (settings.repair.given && settings.search != SearchKind::Exchange) {
     std::cout << "--exchange_repair needs --search exchange" << std::endl;
+    return 1;
+  }
+  if (settings.polish && settings.search != SearchKind::Exchange) {
+    std::cout << "--exchange_polish needs --search exchange" << std::endl;
     return 1;
   }
   return -1;

@@ -5,8 +5,8 @@
 // the memory the run may take, restarts of the exchange search over
 // threads and MPI ranks, its time limit, the minimum turnaround time of the
 // follow rule, whether a timetable that draws a warning is refused, the
-// LP certificate of the best decomposition, and the exchange search's share
-// of re-pairing proposals. They form a group of their own,
+// LP certificate of the best decomposition, the exchange search's share
+// of re-pairing proposals, and its polish. They form a group of their own,
 // listed after the own options, so that a run without them behaves and
 // prints as before.
 
@@ -70,6 +70,7 @@ struct ExtensionSettings {
   TimeLimit timeLimit;
   MinTurnOption minTurn;
   RepairShare repair;
+  bool polish = false;
 };
 
 // The group, without caption (see frame::DescribeOptions). An unknown search
@@ -78,7 +79,7 @@ boost::program_options::options_description MakeExtensionOptions(ExtensionSettin
 
 // The checks of the group's values that stop a run with one line: a
 // minimum turn, a time limit or a repair share that is not one, a time
-// limit or a repair share for the walk.
+// limit, a repair share or the polish for the walk.
 // Prints the line and returns 1, or returns -1 to go on.
 int CheckExtensionValues(const ExtensionSettings& settings);
 

@@ -24,6 +24,7 @@
 #include "localsearch/BalancedBound.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/ExchangePlan.h"
+#include "localsearch/ExchangeSearch.h"
 #include "localsearch/ExtensionOutput.h"
 #include "localsearch/ParvelExtensions.h"
 #include "localsearch/Restarts.h"
@@ -74,16 +75,20 @@ struct SearchResult {
   std::vector<int> rests;
   unsigned int iterationsPerEntry = 1;
   bool timeLimitReached = false;
+  unsigned int polishedBoards = 0;
 };
 
 SearchResult ResultOf(const Search& search) {
+  const auto* exchange = dynamic_cast<const ExchangeSearch*>(&search);
   return {search.BestCounts(), search.BestMatching(), search.Balances(), search.Rests(),
-          search.IterationsPerEntry(), search.Stopped() == StopReason::TimeLimit};
+          search.IterationsPerEntry(), search.Stopped() == StopReason::TimeLimit,
+          exchange != nullptr ? exchange->Polished().improvements : 0};
 }
 
 SearchResult ResultOf(RestartOutcome outcome) {
   return {outcome.best,          std::move(outcome.matching), std::move(outcome.balances),
-          std::move(outcome.rests), outcome.iterationsPerEntry, outcome.timeLimitReached};
+          std::move(outcome.rests), outcome.iterationsPerEntry, outcome.timeLimitReached,
+          outcome.polishedBoards};
 }
 
 boost::property_tree::ptree BuildReport(const FinalResult& result, double threshold,
@@ -295,6 +300,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
       restartPlan.recordPerformance = recording;
       restartPlan.rule = rule;
       restartPlan.schedule.repairShare = settings.repair.share;
+      if (settings.polish) restartPlan.schedule = WithPolish(restartPlan.schedule);
       restartPlan.bounds = &bounds;
       restartPlan.hasDeadline = ending.hasDeadline;
       restartPlan.deadline = ending.deadline;
@@ -311,7 +317,7 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     } else {
       const std::unique_ptr<Search> search =
           MakeSearch(settings.search, graph, table, ground.engine, tresholdRest, recording, rule,
-                     settings.repair.share);
+                     settings.repair.share, settings.polish);
       initialCounts = search->Initial();
       PrintCounts("initial", initialCounts.balanced, initialCounts.rest, tresholdRest);
       if (extended) parvel::PrintRotations("initial", initialCounts.chains);
@@ -361,7 +367,8 @@ int Run(int argc, char* argv[], const parallel::Ranks& ranks) {
     if (withBound) AddExtensions(report, settings, bound, searched, recording, restarts);
     if (certificate) certificate->AddToReport(report);
     if (extended)
-      parvel::AddRunElements(report, settings, initialCounts, schedule, searched.timeLimitReached);
+      parvel::AddRunElements(report, settings, initialCounts, schedule, searched.timeLimitReached,
+                             searched.polishedBoards);
     return frame::FinishRun(report, outputs, elapsed, [&](output::OutputFiles& files) {
       return files.Stage("rotations", [&](std::ostream& out) {
         WriteRotationsCsv(table, result.decomposition, out);

@@ -38,6 +38,7 @@ RestartOutcome RunRestarts(const std::vector<unsigned int>& indices, const Resta
       outcome.rests = search.Rests();
       outcome.iterationsPerEntry = search.IterationsPerEntry();
       outcome.stopped = search.Stopped();
+      outcome.polishedBoards = search.Polished().improvements;
       outcome.timeLimitReached = outcome.stopped == StopReason::TimeLimit;
       ran[item] = 1;
       if (outcome.stopped == StopReason::Proven) {
@@ -89,6 +90,7 @@ std::vector<std::uint64_t> PackRestart(const RestartOutcome& outcome) {
   out.Put(outcome.iterationsPerEntry);
   out.Put(static_cast<std::uint64_t>(outcome.stopped));
   out.Put(outcome.timeLimitReached ? 1 : 0);
+  out.Put(outcome.polishedBoards);
   return out.Words();
 }
 
@@ -113,5 +115,6 @@ RestartOutcome UnpackRestart(const std::vector<std::uint64_t>& words) {
     throw std::out_of_range("unknown stop reason");
   outcome.stopped = static_cast<StopReason>(stopped);
   outcome.timeLimitReached = in.Get() != 0;
+  outcome.polishedBoards = static_cast<unsigned int>(in.Get());
   return outcome;
 }

@@ -42,6 +42,7 @@ struct RestartOutcome {
   // True when this restart, or another of those pooled into this outcome,
   // met the time limit or was not started because of it.
   bool timeLimitReached = false;
+  unsigned int polishedBoards = 0;  // re-pairings of its polishes that raised the score
 };
 
 struct RestartPlan {

@@ -22,10 +22,11 @@ std::string SearchKindName(SearchKind kind) {
 std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
                                    std::mt19937_64& engine, double threshold,
                                    bool recordPerformance, const FollowRule& rule,
-                                   double repairShare) {
+                                   double repairShare, bool polish) {
   if (kind == SearchKind::Exchange) {
     AnnealingSchedule schedule;
     schedule.repairShare = repairShare;
+    if (polish) schedule = WithPolish(schedule);
     return std::make_unique<ExchangeSearch>(graph, table, engine, threshold, recordPerformance,
                                             graph.GetMaxMatching(), schedule, rule);
   }

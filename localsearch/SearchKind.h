@@ -25,8 +25,9 @@ std::string SearchKindName(SearchKind kind);
 
 // `rule`: the follow rule the graph was built with (the exchange search
 // tests cells by it; the walk reads the graph only). `repairShare`: the
-// exchange search's share of re-pairing proposals.
+// exchange search's share of re-pairing proposals; `polish`: whether it
+// polishes its best.
 std::unique_ptr<Search> MakeSearch(SearchKind kind, BGraph& graph, TimeTable& table,
                                    std::mt19937_64& engine, double threshold,
                                    bool recordPerformance, const FollowRule& rule = {},
-                                   double repairShare = 0.0);
+                                   double repairShare = 0.0, bool polish = false);

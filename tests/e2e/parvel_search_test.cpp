@@ -193,7 +193,7 @@ TEST(ProgressLine, OnATerminalOnlyAndErasedWithStandardOutputUnchanged) {
   }
 }
 
-TEST(ParvelExchange, RepairingProposalsKeepValidRepeatableResultsAndBadSharesStop) {
+TEST(ParvelExchange, RepairingAndPolishKeepValidRepeatableResultsAndBadOptionsStop) {
   TempDir dir;
   std::mt19937 random(12);
   std::ostringstream csv;
@@ -210,7 +210,7 @@ TEST(ParvelExchange, RepairingProposalsKeepValidRepeatableResultsAndBadSharesSto
     const ProgramResult run =
         RunParvel({"--timetable", table, "--search", "exchange", "--seed", "4", "--N", "400",
                    "--restarts", "3", "--threads", threads, "--exchange_repair", "0.5",
-                   "--outpath", reports.back()});
+                   "--exchange_polish", "--outpath", reports.back()});
     const auto counts = CheckExtendedConsole(run, "Running exchange search: 400 rounds, 3 restarts",
                                              "11", 2);
     EXPECT_TRUE(counts.second.balanced > counts.first.balanced ||
@@ -218,8 +218,13 @@ TEST(ParvelExchange, RepairingProposalsKeepValidRepeatableResultsAndBadSharesSto
                  counts.second.rest >= counts.first.rest));
     outs.push_back(WithoutRunTime(run.out));
     const boost::property_tree::ptree opt = ParseReport(reports.back()).get_child("OPT");
-    EXPECT_EQ(ChildNames(opt).back(), "exchange_repair");
+    const std::vector<std::string> names = ChildNames(opt);
+    ASSERT_GE(names.size(), 2u);
+    EXPECT_EQ(names[names.size() - 2], "exchange_repair");
+    EXPECT_EQ(names.back(), "exchange_polish");
     EXPECT_EQ(opt.get<std::string>("exchange_repair"), "0.5");
+    EXPECT_EQ(opt.get<std::string>("exchange_polish").find_first_not_of("0123456789"),
+              std::string::npos);
     EXPECT_EQ(std::stoul(opt.get<std::string>("decomposition_size")), MinimumChainCount(flights));
     ExpectValidChains(opt, flights);
   }
@@ -232,6 +237,7 @@ TEST(ParvelExchange, RepairingProposalsKeepValidRepeatableResultsAndBadSharesSto
       {{"--search", "exchange", "--exchange_repair", "nan"},
        "--exchange_repair must be a share from 0 to 1: \"nan\""},
       {{"--exchange_repair", "0.2"}, "--exchange_repair needs --search exchange"},
+      {{"--exchange_polish"}, "--exchange_polish needs --search exchange"},
   };
   for (const auto& [options, line] : bad) {
     std::vector<std::string> args = {"--timetable", kDay};

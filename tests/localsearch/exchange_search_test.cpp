@@ -1,18 +1,22 @@
 // The exchange search against independent truth: chain counts of the
-// decomposition route after every move and re-pairing (with and without a
-// minimum turn),
+// decomposition route after every move, re-pairing and polish (with and
+// without a minimum turn), the polish's board against every assignment of
+// it,
 // and the best decomposition, the bounds and the stop at a proven best
 // against all maximum matchings of small days.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 #include <set>
 #include <sstream>
 
 #include "LocalSearchTestSupport.h"
+#include "bipartite/DecompositionVerifier.h"
 #include "localsearch/BalancedBound.h"
+#include "localsearch/BoardPolish.h"
 #include "localsearch/ChainExchange.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/ExchangeSearch.h"
@@ -31,6 +35,52 @@ bool IsMatchingOfGraph(const BGraph& graph, const BGraph::Matching& matching) {
   return true;
 }
 
+// The best counts over every re-pairing of the board's heads and tails
+// that pairs as many heads as `matching` does there, by brute force
+// through the decomposition route; the number of chains must not change.
+DecompositionCounts BestOverBoard(BGraph& graph, TimeTable& table,
+                                  const BGraph::Matching& matching, double threshold,
+                                  const std::vector<std::uint32_t>& heads,
+                                  const std::vector<std::uint32_t>& tails) {
+  const int n = graph.numberOfVertices / 2;
+  const std::set<std::pair<int, int>> edges(graph.edgeList.begin(), graph.edgeList.end());
+  std::set<int> onBoard;
+  for (std::uint32_t row : heads) onBoard.insert(static_cast<int>(row));
+  BGraph::Matching kept;
+  std::size_t paired = 0;
+  for (const auto& pair : matching) {
+    if (onBoard.count(pair.first))
+      ++paired;
+    else
+      kept.push_back(pair);
+  }
+  const DecompositionCounts now = lstest::CountsOf(graph, table, matching, threshold);
+  DecompositionCounts best = now;
+  std::vector<char> used(tails.size(), 0);
+  BGraph::Matching trial = kept;
+  std::function<void(std::size_t)> assign = [&](std::size_t i) {
+    if (i == heads.size()) {
+      if (trial.size() != matching.size()) return;
+      const DecompositionCounts c = lstest::CountsOf(graph, table, trial, threshold);
+      EXPECT_EQ(c.chains, now.chains) << "a re-pairing of the board closed a loop";
+      if (std::make_pair(c.balanced, c.rest) > std::make_pair(best.balanced, best.rest)) best = c;
+      return;
+    }
+    assign(i + 1);  // head i ends its chain
+    for (std::size_t j = 0; j < tails.size(); ++j) {
+      const std::pair<int, int> cell(static_cast<int>(heads[i]), n + static_cast<int>(tails[j]));
+      if (used[j] || !edges.count(cell)) continue;
+      used[j] = 1;
+      trial.push_back(cell);
+      assign(i + 1);
+      trial.pop_back();
+      used[j] = 0;
+    }
+  };
+  if (paired <= 6 && heads.size() <= 7 && tails.size() <= 7) assign(0);
+  return best;
+}
+
 }  // namespace
 
 TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
@@ -38,6 +88,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
   int cyclesMerged = 0;
   int movesApplied = 0;
   int widerRepairs = 0;  // re-pairings of three chains or more
+  int polishedBoards = 0;  // boards the polish re-paired
   for (int day = 0; day < 150; ++day) {
     TimeTable table = lstest::SmallDay(4 + day % 12, random);
     if (day % 5 == 0) {  // shared passage numbers: parallel and foreign cells
@@ -64,7 +115,27 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
       const std::uint64_t draw = draws();
       const int chainsBefore = state.Counts().chains;
       bool proposed = false;
-      if (k % 4 == 3) {
+      if (k % 40 == 39) {
+        // One board of the polish, against every assignment of its set.
+        BoardPolish polish(state);
+        const std::uint32_t terminal = static_cast<std::uint32_t>(draw % polish.Terminals());
+        const std::vector<double> times = polish.BoardTimes(terminal);
+        if (times.empty()) continue;
+        const BGraph::Matching before = state.ToMatching();
+        const DecompositionCounts counts = state.Counts();
+        // A board at one time, or a window over several, with chains met
+        // twice left out or kept once.
+        const std::size_t at = (draw >> 32) % times.size();
+        const double to = times[std::min(times.size() - 1, at + (draw >> 40) % 3)];
+        polish.SetWindow(0, (draw >> 48) % 2 == 1);
+        const bool improved = polish.PolishBoard(terminal, times[at], to);
+        const DecompositionCounts best = BestOverBoard(graph, table, before, threshold,
+                                                       polish.Heads(), polish.Tails());
+        polishedBoards += improved ? 1 : 0;
+        ASSERT_EQ(state.Counts().balanced, best.balanced) << "day " << day << ", move " << k;
+        ASSERT_EQ(state.Counts().rest, best.rest) << "day " << day << ", move " << k;
+        ASSERT_EQ(improved, IsBetter(best, counts));
+      } else if (k % 4 == 3) {
         ChainExchange::Repair repair;
         const auto aim = (k / 4) % 2 == 0 ? ChainExchange::Aim::Balance
                                           : ChainExchange::Aim::RestSameEnd;
@@ -80,7 +151,7 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
         const std::uint32_t row = rows[draw % rows.size()];
         proposed = state.Propose(row, state.Neighbour(row, (draw >> 32) % state.Degree(row)), move);
       }
-      if (k % 4 != 3) {
+      if (k % 4 != 3 && k % 40 != 39) {
         if (!proposed) continue;
         state.Apply(move);
       }
@@ -98,7 +169,30 @@ TEST(ChainExchange, EveryMoveKeepsAMaximumMatchingWithTheDecompositionsCounts) {
       }
       cyclesMerged += truth.chains < chainsBefore ? 1 : 0;
     }
+    // A whole polish: never a lower score, the same chains, a decomposition
+    // the verifier accepts (it knows the plain follow rule only).
+    const DecompositionCounts before = state.Counts();
+    BoardPolish whole(state);
+    whole.SetWindow(day % 3, day % 2 == 1);
+    whole.Run();
+    BGraph::Matching polished = state.ToMatching();
+    ASSERT_TRUE(IsMatchingOfGraph(graph, polished));
+    const DecompositionCounts truth = lstest::CountsOf(graph, table, polished, threshold);
+    ASSERT_EQ(state.Counts().chains, truth.chains);
+    ASSERT_EQ(state.Counts().balanced, truth.balanced);
+    ASSERT_EQ(state.Counts().rest, truth.rest);
+    ASSERT_EQ(truth.chains, before.chains);
+    ASSERT_FALSE(IsBetter(before, truth)) << "day " << day;
+    if (rule.minTurn == 0.0) {
+      const int loops = truth.chains - (static_cast<int>(table.passages.size()) -
+                                        static_cast<int>(polished.size()));
+      EXPECT_EQ(VerifyDecomposition(table, graph.GetDillworthDecompositionFromMatching(polished),
+                                    loops),
+                "")
+          << "day " << day;
+    }
   }
+  EXPECT_GT(polishedBoards, 20) << "polishes that improve are too rare to test";
   EXPECT_GT(movesApplied, 10000);
   EXPECT_GT(cyclesMerged, 0) << "no cycle was merged; the days test too little";
   EXPECT_GT(widerRepairs, 100) << "re-pairings of three chains or more are too rare to test";
