@@ -65,6 +65,10 @@ void Measure(const std::string& file, double seconds, int columns) {
             << path.rounds << " rounds, " << path.columns << " columns, "
             << path.largestSweeps << " sweeps at most, " << path.seconds << " CPU s ("
             << path.lpSeconds << " in the simplex)" << std::endl;
+  if (path.cyclic)
+    std::cout << "  chains, passages on cycles covered at most once: bound " << path.relaxedBound
+              << ", " << path.relaxedRounds << " rounds, " << path.relaxedSeconds << " CPU s"
+              << std::endl;
 
   const std::clock_t start = std::clock();
   const certify::TimeSpaceModel model(day, certify::Aim::Balanced, 0.0,

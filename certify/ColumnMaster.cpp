@@ -41,6 +41,10 @@ std::size_t ColumnMaster::Columns() const {
   return static_cast<std::size_t>(model->simplex.numberColumns()) + pendingCost.size();
 }
 
+void ColumnMaster::SetRowLower(int row, double lower) {
+  model->simplex.setRowLower(row, std::isinf(lower) ? -COIN_DBL_MAX : lower);
+}
+
 void ColumnMaster::Flush() {
   if (pendingCost.empty()) return;
   const int number = static_cast<int>(pendingCost.size());

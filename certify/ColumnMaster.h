@@ -29,6 +29,8 @@ class ColumnMaster {
   // A column of cost `cost` with coefficient 1 in each of `rows` (distinct).
   void AddColumn(double cost, const std::vector<int>& rows);
   std::size_t Columns() const;
+  // Changes a row's lower bound; the next Solve starts from the last basis.
+  void SetRowLower(int row, double lower);
 
   enum class Status { Optimal, Infeasible, OutOfTime, Failed };
   // Solves within `seconds` of CPU time from the last basis.

@@ -3,26 +3,32 @@
 // The balanced bound by the chain (path) formulation, by column
 // generation.
 //
-// Master program: a column per chain (PathPricing.h), x >= 0; each passage
-// covered once; exactly `openChains` chains; maximise the balanced chains
-// (first origin == last destination). On a day whose relation is acyclic
-// its optimum is the time-space model's LP optimum (without penalties). On
-// a day with cycles a maximum matching's closed rotations are not chains:
-// the passages on a cycle of the relation are covered at most once, so
-// every maximum matching's open chains are a solution and the optimum bounds
-// their balanced chains (it may exceed the time-space model's, which
-// requires those passages to fly in a circulation).
+// Master program: a column per chain (PathPricing.h) and per rotation (a
+// cycle of the relation), x >= 0; each passage covered once; exactly
+// `openChains` chains (rotations do not count); maximise the balanced
+// chains (first origin == last destination). Every maximum matching is a
+// solution (its open chains and closed rotations), and the program is the
+// time-space model's LP by paths and cycles: the same optimum, up to the
+// latter's penalties.
+//
+// On a day with cycles the relaxation in which the passages on cycles are
+// covered at most once is solved first (no rotation columns priced; its
+// duals on those rows are at most 0): it settles in few rounds and bounds
+// the same chains, more loosely; then those rows are made exact.
 //
 // Each round solves the restricted master (primal simplex from the last
-// basis, ColumnMaster), prices the chains by its duals y (per home and for
-// any chain) and adds the best few per home. Whatever the duals, with y
-// clamped to at most 0 on the rows covered at most once, every solution x
-// of the whole master has
-//     balanced(x) <= K * v - sum_p y_p,
+// basis, ColumnMaster) and prices by its duals y: on a day with cycles, a
+// sweep from every passage finds rotations of positive weight, which
+// enter; then chains per home and for any chain, the best few per home.
+// Whatever the duals, every solution x of the whole master has
+//     balanced(x) <= K * v - sum_p y_p + sum over rotations of x_c y(c),
 // v being the heaviest chain's weight (sum of y over its passages, plus 1
-// when balanced) and K the chain count: the Lagrangian bound, valid at
-// every round, which the run may stop at once it falls below a target.
-// When no chain prices out, it equals the master's optimum.
+// when balanced) and K the chain count. With no rotation of positive
+// weight the last term is at most 0; otherwise the chains are priced with y
+// cut to at most 0 on the passages on cycles, which makes it so: either
+// way K * v - sum_p y_p is a bound (the Lagrangian bound) at every round,
+// at which the run may stop once it falls below a target. When nothing
+// prices out it equals the master's optimum.
 //
 // Cost: per round a warm-started primal simplex and O(homes * n * sweeps)
 // pricing (PathPricing.h).
@@ -53,6 +59,12 @@ struct PathBoundResult {
   int bound = 0;                // floor of it: bounds the open balanced chains
   int rounds = 0;
   std::size_t columns = 0;
+  // Days with cycles: the relaxation first solved (passages on cycles
+  // covered at most once), its bound, rounds and CPU seconds; -1 when it
+  // did not settle.
+  int relaxedBound = -1;
+  int relaxedRounds = 0;
+  double relaxedSeconds = 0.0;
   int largestSweeps = 0;        // sweeps of the slowest pricing
   double seconds = 0.0;         // CPU seconds in all
   double lpSeconds = 0.0;       // of which in the master's simplex

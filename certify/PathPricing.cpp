@@ -9,8 +9,6 @@ namespace certify {
 namespace {
 
 constexpr double kMinusInfinity = -std::numeric_limits<double>::infinity();
-// Smaller gains are rounding: a label grows only by more.
-constexpr double kGain = 1e-9;
 
 }  // namespace
 
@@ -47,6 +45,7 @@ PathPricing::PathPricing(const Day& day) : day(day) {
   }
   for (std::uint32_t t = 0; t < terminals; ++t)
     if (starts[t] && ends[t]) homes.push_back(t);
+  sweepLimit = 2 + static_cast<int>(std::count(backward.begin(), backward.end(), 1));
   std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
     return a.time < b.time || (a.time == b.time && !a.departs && b.departs);
   });
@@ -155,8 +154,9 @@ bool PathPricing::Sweep(const std::vector<double>& weight, std::uint32_t home) {
   std::vector<Best> best(terminals);
   bool grew = true;
   for (sweeps = 0; grew; ++sweeps) {
-    if (sweeps > static_cast<int>(n) + 1) return false;
+    if (sweeps > sweepLimit) return false;
     grew = false;
+    grown.clear();
     std::fill(best.begin(), best.end(), Best{{kMinusInfinity, kMinusInfinity}, {kNone, kNone}});
     for (const Event& event : events) {
       const std::uint32_t p = event.passage;
@@ -178,7 +178,8 @@ bool PathPricing::Sweep(const std::vector<double>& weight, std::uint32_t home) {
       }
       double from = kMinusInfinity;
       std::uint32_t via = kNone;
-      if (day.canStart[p] && (home == kAny || originAt[p] == home)) from = 0.0;
+      if (home == kEverywhere || (day.canStart[p] && (home == kAny || originAt[p] == home)))
+        from = 0.0;
       const Best& b = best[originAt[p]];
       const int i = b.who[0] == p ? 1 : 0;
       if (b.value[i] > from) {
@@ -190,6 +191,7 @@ bool PathPricing::Sweep(const std::vector<double>& weight, std::uint32_t home) {
       if (value > label[p] + kGain || (label[p] == kMinusInfinity)) {
         label[p] = value;
         link[p] = via;
+        grown.push_back(p);
         if (backward[p]) grew = true;
       }
     }
@@ -207,6 +209,40 @@ std::vector<std::uint32_t> PathPricing::ChainTo(std::uint32_t last) const {
   }
   std::reverse(chain.begin(), chain.end());
   return chain;
+}
+
+// Labels that still grow after more sweeps than any chain needs lie
+// behind a cycle of the links, which (label correcting) has positive
+// weight; each is checked.
+std::vector<std::vector<std::uint32_t>> PathPricing::PositiveCycles(
+    const std::vector<double>& weight, std::size_t most) const {
+  const auto n = static_cast<std::uint32_t>(originAt.size());
+  std::vector<std::vector<std::uint32_t>> cycles;
+  std::vector<std::uint8_t> taken(n, 0);
+  std::vector<std::uint32_t> seenAt(n, kNone);
+  for (std::uint32_t g = 0; g < grown.size() && cycles.size() < most; ++g) {
+    std::uint32_t p = grown[g];
+    std::uint32_t steps = 0;
+    while (p != kNone && seenAt[p] != g && steps <= n) {
+      seenAt[p] = g;
+      p = link[p];
+      ++steps;
+    }
+    if (p == kNone || seenAt[p] != g || taken[p]) continue;
+    std::vector<std::uint32_t> cycle;
+    double total = 0.0;
+    std::uint32_t q = p;
+    do {
+      cycle.push_back(q);
+      total += weight[q];
+      q = link[q];
+    } while (q != p);
+    if (!(total > 0.0)) continue;
+    for (std::uint32_t member : cycle) taken[member] = 1;
+    std::reverse(cycle.begin(), cycle.end());
+    cycles.push_back(std::move(cycle));
+  }
+  return cycles;
 }
 
 }  // namespace certify

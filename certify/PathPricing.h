@@ -38,6 +38,12 @@ class PathPricing {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   static constexpr std::uint32_t kAny = 0xFFFFFFFEu;
+  // Every passage may start: the labels are the heaviest walks ending
+  // anywhere, which settle iff no cycle has positive weight.
+  static constexpr std::uint32_t kEverywhere = 0xFFFFFFFDu;
+  // A label grows only by more than this: smaller gains are rounding. A
+  // heaviest chain may be missed by up to this much per passage.
+  static constexpr double kGain = 1e-11;
 
   explicit PathPricing(const Day& day);
 
@@ -51,9 +57,11 @@ class PathPricing {
   std::uint32_t DestinationAt(std::uint32_t p) const { return destinationAt[p]; }
 
   // Labels of the heaviest chains from a start at `home` (a dense
-  // terminal, or kAny for any start) to each passage, by `weight` per
-  // position; -infinity where none reaches. Returns false when the sweeps
-  // did not settle within n + 1 (a cycle of positive weight).
+  // terminal, kAny for any start, kEverywhere) to each passage, by
+  // `weight` per position; -infinity where none reaches. Returns false
+  // when the sweeps do not settle within two more than the passages whose
+  // entry comes no later than their departure: then a cycle of positive
+  // weight is reachable (PositiveCycles finds some).
   bool Sweep(const std::vector<double>& weight, std::uint32_t home);
   const std::vector<double>& Label() const { return label; }
   // The chain whose label ends at `last`, first passage first; empty when
@@ -61,6 +69,11 @@ class PathPricing {
   std::vector<std::uint32_t> ChainTo(std::uint32_t last) const;
   // Sweeps of the last Sweep.
   int Sweeps() const { return sweeps; }
+  // After a Sweep that did not settle: up to `most` distinct cycles of the
+  // links, each of positive weight by `weight`, as passages in order of
+  // the relation.
+  std::vector<std::vector<std::uint32_t>> PositiveCycles(const std::vector<double>& weight,
+                                                         std::size_t most) const;
 
  private:
   struct Event {
@@ -79,7 +92,9 @@ class PathPricing {
   bool cyclic = false;
   std::vector<double> label;
   std::vector<std::uint32_t> link;  // the passage each label extends; kNone for a start
+  std::vector<std::uint32_t> grown;  // labels grown in the last sweep
   int sweeps = 0;
+  int sweepLimit = 0;
 
   void FindCycles();
 };
