@@ -31,18 +31,28 @@ ColumnMaster::ColumnMaster(const std::vector<double>& rowLower,
 
 ColumnMaster::~ColumnMaster() = default;
 
-void ColumnMaster::AddColumn(double cost, const std::vector<int>& rows) {
+void ColumnMaster::AddColumn(double cost, const std::vector<std::pair<int, double>>& entries) {
   pendingCost.push_back(cost);
-  pendingRows.insert(pendingRows.end(), rows.begin(), rows.end());
+  for (const auto& [row, value] : entries) {
+    pendingRows.push_back(row);
+    pendingValues.push_back(value);
+  }
   pendingStart.push_back(static_cast<int>(pendingRows.size()));
+}
+
+int ColumnMaster::AddRow(double lower, double upper) {
+  Flush();
+  model->simplex.addRow(0, nullptr, nullptr, std::isinf(lower) ? -COIN_DBL_MAX : lower,
+                        std::isinf(upper) ? COIN_DBL_MAX : upper);
+  return model->simplex.numberRows() - 1;
+}
+
+std::size_t ColumnMaster::Rows() const {
+  return static_cast<std::size_t>(model->simplex.numberRows());
 }
 
 std::size_t ColumnMaster::Columns() const {
   return static_cast<std::size_t>(model->simplex.numberColumns()) + pendingCost.size();
-}
-
-void ColumnMaster::SetRowLower(int row, double lower) {
-  model->simplex.setRowLower(row, std::isinf(lower) ? -COIN_DBL_MAX : lower);
 }
 
 void ColumnMaster::Flush() {
@@ -50,12 +60,12 @@ void ColumnMaster::Flush() {
   const int number = static_cast<int>(pendingCost.size());
   const std::vector<double> lower(pendingCost.size(), 0.0);
   const std::vector<double> upper(pendingCost.size(), COIN_DBL_MAX);
-  const std::vector<double> ones(pendingRows.size(), 1.0);
   const std::vector<CoinBigIndex> start(pendingStart.begin(), pendingStart.end());
   model->simplex.addColumns(number, lower.data(), upper.data(), pendingCost.data(), start.data(),
-                            pendingRows.data(), ones.data());
+                            pendingRows.data(), pendingValues.data());
   pendingCost.clear();
   pendingRows.clear();
+  pendingValues.clear();
   pendingStart.assign(1, 0);
 }
 

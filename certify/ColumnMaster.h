@@ -5,15 +5,17 @@
 // previous one's basis (the old columns keep their status, new ones enter
 // at zero) and takes few primal simplex iterations.
 //
-// Minimises; every column lies in [0, infinity) and every coefficient is 1
-// (a column is a set of rows). Duals follow the minimising convention: a
-// column's reduced cost is its cost less the duals of its rows.
+// Minimises; every column lies in [0, infinity). Rows may be added as
+// columns come to need them (earlier columns have 0 there). Duals follow
+// the minimising convention: a column's reduced cost is its cost less the
+// sum of its coefficients times the duals of their rows.
 //
 // Cost: a primal simplex solve per call; memory of Clp's model of the
 // columns added so far.
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace certify {
@@ -26,11 +28,12 @@ class ColumnMaster {
   ColumnMaster(const ColumnMaster&) = delete;
   ColumnMaster& operator=(const ColumnMaster&) = delete;
 
-  // A column of cost `cost` with coefficient 1 in each of `rows` (distinct).
-  void AddColumn(double cost, const std::vector<int>& rows);
+  // A column of cost `cost` with entries (row, coefficient), rows distinct.
+  void AddColumn(double cost, const std::vector<std::pair<int, double>>& entries);
+  // A row of bounds [lower, upper]; returns its index.
+  int AddRow(double lower, double upper);
   std::size_t Columns() const;
-  // Changes a row's lower bound; the next Solve starts from the last basis.
-  void SetRowLower(int row, double lower);
+  std::size_t Rows() const;
 
   enum class Status { Optimal, Infeasible, OutOfTime, Failed };
   // Solves within `seconds` of CPU time from the last basis.
@@ -48,6 +51,7 @@ class ColumnMaster {
   std::vector<double> pendingCost;
   std::vector<int> pendingStart{0};
   std::vector<int> pendingRows;
+  std::vector<double> pendingValues;
   void Flush();
 };
 

@@ -1,33 +1,33 @@
 #pragma once
 
-// The pricing of the chain columns: heaviest chains by node weights, per
-// home terminal and for any chain.
+// The pricing of the chain columns: heaviest segments by node weights, per
+// commodity (a home terminal, or any chain), in one sweep.
 //
 // A chain is a path in the follow relation (b follows a, b != a, when b
 // leaves a's destination at least the minimum turn after a arrives) from a
 // passage that may start a chain to one that may end one (MatchingFacts).
-// A home chain starts and ends at the same terminal. Its weight is the sum
-// of its passages' weights.
+// A passage is backward when its entry (arrival plus turn) comes no later
+// than its departure (an overnight passage): every other pair of the
+// relation goes forward in time, and every cycle of the relation holds a
+// backward passage. Chains and closed rotations are cut after each backward
+// passage into segments: a segment starts at a chain's start or after a
+// backward passage o (at o's destination, from o's entry; o itself
+// excluded), goes forward in time, and ends at a chain's end or with a
+// backward passage, after which the next segment starts.
 //
-// One sweep over the departures and entries (arrival plus turn) in time
-// order, an entry before a departure at the same time, keeps per terminal
-// the best chain that has entered it so far (the two best, so that a
-// passage never follows itself); a passage's label is its weight plus the
-// best of what has entered its origin and, where it may start one, of an
-// empty chain. On a day without passages whose entry comes no later than
-// their departure, every pair of the relation is in time order and one
-// sweep gives the heaviest chains. Otherwise such passages hand their label
-// to the next sweep, which repeats until no label grows (label correcting):
-// then the labels are the heaviest walks, finite when no cycle of the
-// relation has positive weight. Callers give every passage on a cycle
-// (OnCycle) a weight of at most 0; a heaviest walk then has the weight of
-// a chain (its cycles cut out), and the labels are the heaviest chains.
+// One sweep over the departures and entries in time order, an entry before
+// a departure at the same time, keeps per terminal the two heaviest
+// segments that have entered it so far (two, so that a passage never
+// follows itself); a passage's label is its weight plus the best of what
+// has entered its origin and of a start there. Backward passages enter
+// before they leave, so they never extend a segment: each is a source
+// instead, of a value the caller gives. The labels are the heaviest
+// segments ending at each passage.
 //
-// Cost: O(n log n) to sort once; O(n) per sweep per home, with one sweep
-// more than the most entry-before-departure passages a heaviest chain
-// holds.
+// Cost: O(n log n) to sort once; O(n) per sweep.
 
 #include <cstdint>
+#include <limits>
 #include <vector>
 
 #include "certify/TimeSpaceModel.h"
@@ -38,42 +38,33 @@ class PathPricing {
  public:
   static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
   static constexpr std::uint32_t kAny = 0xFFFFFFFEu;
-  // Every passage may start: the labels are the heaviest walks ending
-  // anywhere, which settle iff no cycle has positive weight.
-  static constexpr std::uint32_t kEverywhere = 0xFFFFFFFDu;
-  // A label grows only by more than this: smaller gains are rounding. A
-  // heaviest chain may be missed by up to this much per passage.
-  static constexpr double kGain = 1e-11;
 
   explicit PathPricing(const Day& day);
 
   std::size_t Passages() const { return originAt.size(); }
   // Dense terminals where a chain may both start and end: the homes.
   const std::vector<std::uint32_t>& Homes() const { return homes; }
-  // Per position: whether the passage lies on a cycle of the relation.
-  const std::vector<std::uint8_t>& OnCycle() const { return onCycle; }
-  bool Cyclic() const { return cyclic; }
-  std::uint32_t OriginAt(std::uint32_t p) const { return originAt[p]; }
   std::uint32_t DestinationAt(std::uint32_t p) const { return destinationAt[p]; }
+  std::uint32_t OriginAt(std::uint32_t p) const { return originAt[p]; }
+  // Per position: entry no later than departure.
+  const std::vector<std::uint8_t>& Backward() const { return backward; }
+  std::uint32_t BackwardCount() const { return backwardCount; }
 
-  // Labels of the heaviest chains from a start at `home` (a dense
-  // terminal, kAny for any start, kEverywhere) to each passage, by
-  // `weight` per position; -infinity where none reaches. Returns false
-  // when the sweeps do not settle within two more than the passages whose
-  // entry comes no later than their departure: then a cycle of positive
-  // weight is reachable (PositiveCycles finds some).
-  bool Sweep(const std::vector<double>& weight, std::uint32_t home);
+  // Labels of the heaviest segments to each passage by `weight` per
+  // position; a segment starts at a chain start (at `home`, a dense
+  // terminal, or anywhere for kAny) with value `startValue`, or after a
+  // backward passage o with value `afterValue[o]` (none where -infinity).
+  // -infinity where nothing reaches.
+  void Sweep(const std::vector<double>& weight, std::uint32_t home, double startValue,
+             const std::vector<double>& afterValue);
   const std::vector<double>& Label() const { return label; }
-  // The chain whose label ends at `last`, first passage first; empty when
-  // the links do not form a chain.
-  std::vector<std::uint32_t> ChainTo(std::uint32_t last) const;
-  // Sweeps of the last Sweep.
-  int Sweeps() const { return sweeps; }
-  // After a Sweep that did not settle: up to `most` distinct cycles of the
-  // links, each of positive weight by `weight`, as passages in order of
-  // the relation.
-  std::vector<std::vector<std::uint32_t>> PositiveCycles(const std::vector<double>& weight,
-                                                         std::size_t most) const;
+
+  struct Segment {
+    std::uint32_t after = kNone;  // the backward passage it starts after; kNone at a chain start
+    std::vector<std::uint32_t> passages;
+  };
+  // The segment whose label ends at `last`.
+  Segment SegmentTo(std::uint32_t last) const;
 
  private:
   struct Event {
@@ -87,16 +78,13 @@ class PathPricing {
   std::uint32_t terminals = 0;
   std::vector<std::uint32_t> homes;
   std::vector<Event> events;
-  std::vector<std::uint8_t> backward;  // entry no later than departure: feeds the next sweep
-  std::vector<std::uint8_t> onCycle;
-  bool cyclic = false;
+  std::vector<std::uint8_t> backward;
+  std::uint32_t backwardCount = 0;
   std::vector<double> label;
-  std::vector<std::uint32_t> link;  // the passage each label extends; kNone for a start
-  std::vector<std::uint32_t> grown;  // labels grown in the last sweep
-  int sweeps = 0;
-  int sweepLimit = 0;
-
-  void FindCycles();
+  // What each label extends: a passage, kNone for a chain start; `source`
+  // marks a start after that backward passage.
+  std::vector<std::uint32_t> link;
+  std::vector<std::uint8_t> source;
 };
 
 }  // namespace certify

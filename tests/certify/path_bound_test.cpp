@@ -1,12 +1,14 @@
 // The chain formulation's bound against independent truth on random small
 // days, with and without overnight passages: at least the most open
-// balanced chains of any maximum matching (brute force), equal to the
-// time-space model's LP bound once converged, and its Lagrangian bound
-// never below the master's optimum.
+// balanced chains of any maximum matching (brute force), never above the
+// time-space model's LP bound and equal to it once converged (except where
+// that LP lets a passage follow itself), and its Lagrangian bound never
+// below the master's optimum.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <random>
 
 #include "certify/MatchingFacts.h"
@@ -41,6 +43,8 @@ TEST(PathBound, BoundsEveryMatchingAndEqualsTheTimeSpaceLp) {
   std::mt19937 random(11);
   int converged = 0;
   int cyclic = 0;
+  int lower = 0;
+  int firstRoundAbove = 0;
   const int days = 240;
   for (int dayNumber = 0; dayNumber < days; ++dayNumber) {
     TimeTable table = lstest::SmallDay(5 + dayNumber % 9, random);
@@ -69,21 +73,38 @@ TEST(PathBound, BoundsEveryMatchingAndEqualsTheTimeSpaceLp) {
     EXPECT_GE(path.bound, most) << where;
     if (path.status != certify::PathBoundResult::Status::Converged) continue;
     ++converged;
-    cyclic += path.cyclic ? 1 : 0;
+    cyclic += path.backward > 0 ? 1 : 0;
     EXPECT_GE(path.lagrangian, path.lpValue - 1e-6) << where;
-    if (path.cyclic) {
-      EXPECT_GE(path.relaxedBound, path.bound) << where;
-    }
+    // Stopped after its first round, far from the optimum, the Lagrangian
+    // bound still holds.
+    certify::PathBoundSettings once;
+    once.stopBelow = certify::kUnbounded;
+    const certify::PathBoundResult early = certify::SolvePathBound(day, maximum, once);
+    EXPECT_GE(early.lagrangian, path.lpValue - 1e-6) << where;
+    firstRoundAbove += early.lagrangian > path.lpValue + 1e-6 ? 1 : 0;
 
     const certify::TimeSpaceModel arc(day, certify::Aim::Balanced, 0.0, 1u << 20);
     const certify::LpSolution lp = certify::MakeLpSolver()->Solve(arc.Build(), certify::kUnbounded);
     ASSERT_EQ(lp.status, certify::LpSolution::Status::Optimal) << where;
     // The time-space program's penalties keep its optimum within 1/2 below.
-    EXPECT_GE(path.lpValue, lp.objective - 1e-6) << where;
     EXPECT_LE(path.lpValue, lp.objective + 0.5) << where;
+    const bool followsItself = std::any_of(
+        table.passages.begin(), table.passages.end(),
+        [](const Passage& p) { return p.origin == p.destination && p.arrival <= p.departure; });
+    if (followsItself) {
+      EXPECT_LE(path.bound, arc.IntegerBound(lp.objective)) << where;
+      lower += path.bound < arc.IntegerBound(lp.objective) ? 1 : 0;
+      continue;
+    }
+    EXPECT_GE(path.lpValue, lp.objective - 1e-6) << where;
     EXPECT_EQ(path.bound, arc.IntegerBound(lp.objective)) << where;
   }
-  // Vacuous unless most days converge, some of them with cycles.
+  std::cout << converged << " converged, " << cyclic << " with backward passages, " << lower
+            << " below the time-space bound, " << firstRoundAbove
+            << " first-round bounds above the optimum" << std::endl;
+  // Vacuous unless most days converge, some of them with cycles, and the
+  // first rounds' bounds are often above the optimum.
   EXPECT_GT(converged, days * 9 / 10);
   EXPECT_GT(cyclic, days / 10);
+  EXPECT_GT(firstRoundAbove, days / 10);
 }
