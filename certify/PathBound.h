@@ -66,9 +66,11 @@ struct PathBoundResult {
   double lpSeconds = 0.0;       // of which in the master's simplex
 };
 
-// `day` with every home (day.homes empty) and its maximum matching
-// `maximum` (pairs (left, right)), whose chains and rotations are the first
-// columns.
+// `day` (day.homes: the home commodities, every home when empty; the
+// chains of the others fly in the commodity of any chain and are not
+// counted) and a maximum matching
+// `maximum` of it (pairs (left, right)), whose chains and rotations are the
+// first columns.
 PathBoundResult SolvePathBound(const Day& day, const BGraph::Matching& maximum,
                                const PathBoundSettings& settings = {});
 

@@ -46,7 +46,7 @@ PathPricing::PathPricing(const Day& day) : day(day) {
     }
   }
   for (std::uint32_t t = 0; t < terminals; ++t)
-    if (starts[t] && ends[t]) homes.push_back(t);
+    if (starts[t] && ends[t] && day.IsHome(ids[t])) homes.push_back(t);
   std::stable_sort(events.begin(), events.end(), [](const Event& a, const Event& b) {
     return a.time < b.time || (a.time == b.time && !a.departs && b.departs);
   });

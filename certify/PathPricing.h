@@ -42,7 +42,8 @@ class PathPricing {
   explicit PathPricing(const Day& day);
 
   std::size_t Passages() const { return originAt.size(); }
-  // Dense terminals where a chain may both start and end: the homes.
+  // Dense terminals where a chain may both start and end and that the day
+  // counts as homes (Day::homes): the home commodities.
   const std::vector<std::uint32_t>& Homes() const { return homes; }
   std::uint32_t DestinationAt(std::uint32_t p) const { return destinationAt[p]; }
   std::uint32_t OriginAt(std::uint32_t p) const { return originAt[p]; }
