@@ -145,7 +145,8 @@ void Measure(const std::string& file, double seconds, int columns, bool search,
     }
   }
   const certify::PathBoundResult path = certify::SolvePathBound(day, first, settings);
-  if (shortHomes) std::cout << "  chains bound with the minima: " << path.bound + minima << std::endl;
+  if (shortHomes)
+    std::cout << "  chains bound with the minima: " << path.bound + minima << std::endl;
   std::cout << std::fixed << std::setprecision(2) << "  chains: bound " << path.bound
             << " (Lagrangian " << path.lagrangian << ", master " << path.lpValue << "), "
             << Ending(path.status) << ", " << path.backward << " backward passages, "
@@ -200,6 +201,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  for (const std::string& file : files) Measure(file, seconds, columns, search, smoothing, shortHomes);
+  for (const std::string& file : files)
+    Measure(file, seconds, columns, search, smoothing, shortHomes);
   return 0;
 }

@@ -18,6 +18,12 @@ constexpr std::uint32_t kNone = PathPricing::kNone;
 constexpr double kEnters = 1e-7;
 constexpr double kRounding = 1e-6;
 
+// A row's dual; 0 for a row not made yet (-1) or made after the duals.
+double DualOf(const std::vector<double>& y, int row) {
+  const auto r = static_cast<std::size_t>(row);
+  return row >= 0 && r < y.size() ? y[r] : 0.0;
+}
+
 double CpuSince(std::clock_t start) {
   return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
 }
@@ -196,9 +202,7 @@ PathBoundResult SolvePathBound(const Day& day, const BGraph::Matching& maximum,
     // commodity; returns the Lagrangian bound at y.
     std::vector<Column> entering;
     const auto price = [&](const std::vector<double>& y) {
-      const auto dual = [&y](int row) {
-        return row >= 0 && static_cast<std::size_t>(row) < y.size() ? y[static_cast<std::size_t>(row)] : 0.0;
-      };
+      const auto dual = [&y](int row) { return DualOf(y, row); };
       const double countDual = y[n];
       double dualObjective = chains * countDual;
       for (std::uint32_t p = 0; p < n; ++p) {
@@ -238,9 +242,7 @@ PathBoundResult SolvePathBound(const Day& day, const BGraph::Matching& maximum,
     };
     // A segment's gain by the master's duals: positive when it improves.
     const auto improves = [&](const Column& column) {
-      const auto dual = [&duals](int row) {
-        return row >= 0 && static_cast<std::size_t>(row) < duals.size() ? duals[static_cast<std::size_t>(row)] : 0.0;
-      };
+      const auto dual = [&duals](int row) { return DualOf(duals, row); };
       const PathPricing::Segment& segment = column.segment;
       double gain = 0.0;
       for (std::uint32_t p : segment.passages) gain += duals[p];

@@ -65,7 +65,8 @@ void PathPricing::Sweep(const std::vector<double>& weight, std::uint32_t home, d
     std::uint32_t who[2];
     bool after[2];
   };
-  std::vector<Best> best(terminals, Best{{kMinusInfinity, kMinusInfinity}, {kNone, kNone}, {false, false}});
+  std::vector<Best> best(
+      terminals, Best{{kMinusInfinity, kMinusInfinity}, {kNone, kNone}, {false, false}});
   for (const Event& event : events) {
     const std::uint32_t p = event.passage;
     if (!event.departs) {
