@@ -88,9 +88,4 @@ std::vector<double> ColumnMaster::Duals() const {
   return std::vector<double>(duals, duals + model->simplex.numberRows());
 }
 
-std::vector<double> ColumnMaster::Values() const {
-  const double* values = model->simplex.primalColumnSolution();
-  return std::vector<double>(values, values + model->simplex.numberColumns());
-}
-
 }  // namespace certify

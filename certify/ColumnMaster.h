@@ -3,7 +3,7 @@
 // A linear program that grows by columns: the master program of a column
 // generation, kept in one Clp model so that each solve starts from the
 // previous one's basis (the old columns keep their status, new ones enter
-// at zero) and takes few primal simplex iterations.
+// at zero) rather than from scratch.
 //
 // Minimises; every column lies in [0, infinity). Rows may be added as
 // columns come to need them (earlier columns have 0 there). Duals follow
@@ -41,8 +41,6 @@ class ColumnMaster {
   double Objective() const;
   // Per row, after an optimal Solve.
   std::vector<double> Duals() const;
-  // Per column, after an optimal Solve.
-  std::vector<double> Values() const;
 
  private:
   struct Model;
