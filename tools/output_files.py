@@ -13,7 +13,8 @@ Writing: a regular file (or a new name) is written to a temporary file that `tem
 creates in the target's folder (exclusive creation, an unpredictable name, no link followed),
 with the mode of the file it replaces (a new file gets 0666 less the umask), and renamed over
 the target only when every output is complete; the renames run with SIGINT and SIGTERM held
-back, so the outputs appear together. A target that is a character or block device or a pipe
+back, so the outputs appear together, and so does each temporary file's creation until it is
+registered for removal. A target that is a character or block device or a pipe
 (`/dev/null`, `/dev/stdout`, a named pipe) is written in place, after the temporary files and
 before the renames. On any failure the temporary files are removed.
 
@@ -142,10 +143,16 @@ def write_all(outputs):
             if _in_place(path):
                 continue
             try:
-                handle, temporary = tempfile.mkstemp(
-                    dir=os.path.dirname(_entry(path)),
-                    prefix="." + os.path.basename(path)[:100] + ".", suffix=".partial")
-                pending.append((temporary, path))
+                # A signal between the file's creation and its registration
+                # would leave it behind: held back until it is registered.
+                held = signal.pthread_sigmask(signal.SIG_BLOCK, SIGNALS)
+                try:
+                    handle, temporary = tempfile.mkstemp(
+                        dir=os.path.dirname(_entry(path)),
+                        prefix="." + os.path.basename(path)[:100] + ".", suffix=".partial")
+                    pending.append((temporary, path))
+                finally:
+                    signal.pthread_sigmask(signal.SIG_SETMASK, held)
                 with os.fdopen(handle, "wb") as stream:
                     os.fchmod(stream.fileno(), _new_mode(path))
                     produce(stream)

@@ -345,3 +345,32 @@ class ProgramsReadTheConvertedDay(ConverterCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class OutputFilesUnderSignals(unittest.TestCase):
+    """A signal that comes the moment a temporary file exists still leaves nothing."""
+
+    def test_signal_right_after_the_temporary_file_is_made(self):
+        sys.path.insert(0, os.path.dirname(CONVERTER))
+        import output_files  # noqa: E402
+        real = tempfile.mkstemp
+
+        def mkstemp_then_signal(*args, **kwargs):
+            made = real(*args, **kwargs)
+            os.kill(os.getpid(), signal.SIGTERM)
+            return made
+
+        saved = {number: signal.getsignal(number) for number in output_files.SIGNALS}
+        folder = tempfile.mkdtemp()
+        try:
+            output_files.on_signals()
+            tempfile.mkstemp = mkstemp_then_signal
+            with self.assertRaises(output_files.Interrupted):
+                output_files.write_all({os.path.join(folder, "day.csv"): lambda s: s.write(b"x")})
+        finally:
+            tempfile.mkstemp = real
+            for number, handler in saved.items():
+                signal.signal(number, handler)
+            left = os.listdir(folder)
+            shutil.rmtree(folder)
+        self.assertEqual(left, [])
