@@ -42,13 +42,13 @@
 
 #include <sys/resource.h>
 
+#include "bench/ModelDay.h"
 #include "bench/TimetableGenerator.h"
 #include "bipartite/BGraph.h"
 #include "bipartite/DecompositionVerifier.h"
 #include "certify/Certificate.h"
 #include "certify/LinearProgram.h"
 #include "certify/TimeSpaceModel.h"
-#include "common/Poset.h"
 #include "localsearch/Decomposition.h"
 #include "localsearch/SearchKind.h"
 
@@ -132,13 +132,10 @@ std::uint64_t PeakBytes() {
 
 void Measure(const DayRequest& request, bool full, double seconds,
              certify::IntegerProgram integerProgram) {
-  TimeTable table = MakeDay(request);
-  Poset poset;
-  poset.CreatePoset(table);
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  const BGraph::Matching maximum = graph.GetMaxMatching();
-  certify::Day day = certify::ReadDay(graph, table, maximum);
+  ModelDay loaded;
+  loaded.table = MakeDay(request);
+  loaded.Lay();
+  auto& [table, graph, maximum, day] = loaded;
   const certify::TimeSpaceModel model(day, certify::Aim::Balanced, kThreshold,
                                       certify::kBalancedColumnBudget);
   std::cout << request.Name() << ": " << table.passages.size() << " passages, "

@@ -19,11 +19,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/ModelDay.h"
 #include "bipartite/BGraph.h"
 #include "certify/Certificate.h"
 #include "certify/ClpSolver.h"
 #include "certify/TimeSpaceModel.h"
-#include "common/Poset.h"
 
 namespace {
 
@@ -55,18 +55,9 @@ const char* Outcome(certify::LpSolution::Status status) {
 }
 
 void Measure(const std::string& file, double seconds) {
-  TimeTable table;
-  std::string error;
-  if (!table.Load(file, error)) {
-    std::cout << error << std::endl;
-    return;
-  }
-  Poset poset;
-  poset.CreatePoset(table);
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  const BGraph::Matching maximum = graph.GetMaxMatching();
-  certify::Day day = certify::ReadDay(graph, table, maximum);
+  ModelDay loaded;
+  if (!loaded.Load(file)) return;
+  certify::Day& day = loaded.day;
   std::cout << file << ": " << day.passages.size() << " passages" << std::endl;
   for (int which = 0; which < 3; ++which) {
     const certify::Aim aim = which == 0 ? certify::Aim::Balanced : certify::Aim::Rested;

@@ -32,11 +32,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/ModelDay.h"
 #include "bipartite/BGraph.h"
 #include "certify/Certificate.h"
 #include "certify/PathBound.h"
 #include "certify/TimeSpaceModel.h"
-#include "common/Poset.h"
 #include "localsearch/Search.h"
 #include "localsearch/SearchKind.h"
 
@@ -101,18 +101,9 @@ int ShortHomes(const certify::Day& day, const BGraph::Matching& maximum,
 
 void Measure(const std::string& file, double seconds, int columns, bool search,
              double smoothing, bool shortHomes) {
-  TimeTable table;
-  std::string error;
-  if (!table.Load(file, error)) {
-    std::cout << error << std::endl;
-    return;
-  }
-  Poset poset;
-  poset.CreatePoset(table);
-  BGraph graph;
-  graph.InitGraphFromPoset(table, poset);
-  const BGraph::Matching maximum = graph.GetMaxMatching();
-  certify::Day day = certify::ReadDay(graph, table, maximum);
+  ModelDay loaded;
+  if (!loaded.Load(file)) return;
+  auto& [table, graph, maximum, day] = loaded;
   std::cout << file << ": " << day.passages.size() << " passages, " << day.openChains
             << " open chains" << std::endl;
 
