@@ -11,7 +11,7 @@
 #include <iostream>
 #include <random>
 
-#include "certify/MatchingFacts.h"
+#include "certify/Certificate.h"
 #include "certify/PathBound.h"
 #include "certify/TimeSpaceModel.h"
 #include "localsearch/LocalSearchTestSupport.h"
@@ -58,14 +58,8 @@ TEST(PathBound, BoundsEveryMatchingAndEqualsTheTimeSpaceLp) {
     table = lstest::MakeTable(table.passages);
     BGraph graph;
     lstest::BuildGraph(table, graph);
-    const int n = static_cast<int>(table.passages.size());
     const BGraph::Matching maximum = graph.GetMaxMatching();
-    const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, maximum);
-    certify::Day day;
-    day.passages = table.passages;
-    day.canStart = facts.canStart;
-    day.canEnd = facts.canEnd;
-    day.openChains = n - static_cast<int>(maximum.size());
+    certify::Day day = certify::ReadDay(graph, table, maximum);
     // Every third day, one home commodity only (the others' chains fly in
     // that of any chain, uncounted), in both models.
     if (dayNumber % 3 == 1) day.homes = {table.passages.front().origin};

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "bipartite/DecompositionVerifier.h"
-#include "certify/MatchingFacts.h"
+#include "certify/Certificate.h"
 #include "certify/TimeSpaceModel.h"
 #include "localsearch/LocalSearchTestSupport.h"
 
@@ -26,12 +26,7 @@ TEST(TimeSpaceModel, MergedNodesKeepEveryOptimumAndDecodeIntoVerifiedDecompositi
     lstest::BuildGraph(table, graph);
     const int n = static_cast<int>(table.passages.size());
     const BGraph::Matching first = graph.GetMaxMatching();
-    const certify::MatchingFacts facts = certify::ReadMatchingFacts(graph, first);
-    certify::Day day;
-    day.passages = table.passages;
-    day.canStart = facts.canStart;
-    day.canEnd = facts.canEnd;
-    day.openChains = n - static_cast<int>(first.size());
+    certify::Day day = certify::ReadDay(graph, table, first);
     // Turns of 0, 15 and 30 minutes move arrivals across departures.
     day.minTurn = 0.25 * (dayNumber % 3);
     for (const certify::Aim aim : {certify::Aim::Balanced, certify::Aim::Rested}) {
