@@ -31,13 +31,27 @@ std::size_t DistanceToPrefix(const std::string& a, const std::string& b) {
   return *std::min_element(row.begin(), row.end());
 }
 
-// The value of a library error's text "the argument ('<value>') for ...".
-std::string QuotedValue(const std::string& text) {
-  const std::size_t open = text.find("('");
-  const std::size_t close = text.find("')", open == std::string::npos ? 0 : open);
-  if (open == std::string::npos || close == std::string::npos) return "";
-  return text.substr(open + 2, close - open - 2);
-}
+// The library builds its texts by replacing placeholders such as %value%
+// with the user's words until none is left, so words that hold their own
+// placeholder ("--B %value%") keep it replacing for ever. The words are read
+// here directly, and a text only from a copy whose words hold no '%'.
+class Substitutions : public po::error_with_option_name {
+ public:
+  explicit Substitutions(const po::error_with_option_name& error)
+      : po::error_with_option_name(error) {}
+
+  bool Has(const std::string& name) const { return m_substitutions.count(name) > 0; }
+  std::string Get(const std::string& name) const {
+    const auto found = m_substitutions.find(name);
+    return found == m_substitutions.end() ? "" : found->second;
+  }
+  // The library's text, every '%' of the user's words shown as '?'.
+  std::string SafeText() {
+    for (auto& substitution : m_substitutions)
+      std::replace(substitution.second.begin(), substitution.second.end(), '%', '?');
+    return what();
+  }
+};
 
 }  // namespace
 
@@ -79,9 +93,11 @@ std::string ExplainOptionError(const po::error& error, const po::options_descrip
   if (const auto* syntax = dynamic_cast<const po::invalid_command_line_syntax*>(&error)) {
     if (syntax->kind() == po::invalid_syntax::missing_parameter) return option + " needs a value";
   }
-  if (dynamic_cast<const po::validation_error*>(&error) && !option.empty())
-    return option + ": \"" + QuotedValue(error.what()) + "\" is not a valid value";
-  return error.what();
+  if (named == nullptr) return error.what();
+  Substitutions words(*named);
+  if (dynamic_cast<const po::validation_error*>(&error) && !option.empty() && words.Has("value"))
+    return option + ": \"" + words.Get("value") + "\" is not a valid value";
+  return words.SafeText();
 }
 
 }  // namespace frame

@@ -58,6 +58,8 @@ TEST(Robustness, OptionMistakesGetOneLineOnStandardErrorBeforeTheSameHelp) {
        "--vertex_order: \"degrees\" is not one of random, degree"},
       {QUORLIN_BIN, {"--threads", "0"}, "--threads: \"0\" is not a whole number from 1 to 4096"},
       {PARVEL_BIN, {"--N", "-4"}, "--N: \"-4\" is negative"},
+      // A value holding the option library's own placeholder (once a hang).
+      {QUORLIN_BIN, {"--B", "1%value%"}, "--B: \"1%value%\" is not a valid value"},
       {QUORLIN_BIN, {"--timetable", kDay, "--timetable", kDay}, "--timetable is given more than once"},
       {PARVEL_BIN, {"--max_memory", "lots"}, "--max_memory: \"lots\" is not a size such as 512M or 8G"},
       // Two extensions share the start of a name.
