@@ -69,9 +69,11 @@ po::options_description MakeExtensionOptions(ExtensionSettings& settings) {
        "bound the best decomposition's balanced and rested chains by linear programs, and "
        "say when it is optimal")
       ("certify_seconds", po::value<PositiveSeconds>(&settings.certifySeconds),
-       "CPU seconds the LP on rested chains may take (default 60)")
+       "CPU seconds of each of the certificate's two budgets (default 60): one for the "
+       "programs on balanced chains, one for those on rested chains")
       ("time_limit", po::value<TimeLimit>(&settings.timeLimit),
-       "seconds the exchange search may take at most (the run is then no longer repeatable)")
+       "wall seconds the run may take at most, the exchange search and the certificate "
+       "(the run is then no longer repeatable)")
       ("min_turn", po::value<MinTurnOption>(&settings.minTurn), kMinTurnOptionHelp)
       ("exchange_repair", po::value<RepairShare>(&settings.repair),
        "share of the exchange search's proposals, 0 to 1 (default 0), that re-pair up to five "
