@@ -13,15 +13,11 @@
 #include <ClpSolve.hpp>
 #include <OsiClpSolverInterface.hpp>
 
+#include "certify/CoinArrays.h"
+
 namespace certify {
 
 namespace {
-
-double CoinBound(double bound) {
-  if (bound == kUnbounded) return COIN_DBL_MAX;
-  if (bound == -kUnbounded) return -COIN_DBL_MAX;
-  return bound;
-}
 
 std::string Text(double value) {
   std::ostringstream text;
@@ -39,33 +35,21 @@ constexpr double kTimeUpShare = 0.9;
 MipSolution CbcSolver::Solve(const LinearProgram& program, double seconds, double cutoff,
                              double gap) {
   MipSolution solution;
-  const int rows = static_cast<int>(program.Rows());
-  const int columns = static_cast<int>(program.Columns());
+  const CoinArrays arrays(program);
+  const int columns = arrays.columns;
   // Always minimised here, so that the cutoff and the bounds need no
   // translation through the solver's sense.
   const double sign = program.maximise ? -1.0 : 1.0;
-  std::vector<CoinBigIndex> start(program.start.begin(), program.start.end());
-  std::vector<double> columnLower(program.Columns(), 0.0);
-  std::vector<double> columnUpper(program.Columns());
   std::vector<double> objective(program.Columns());
-  std::vector<double> rowLower(program.Rows());
-  std::vector<double> rowUpper(program.Rows());
-  for (int c = 0; c < columns; ++c) {
-    columnUpper[c] = CoinBound(program.columnUpper[c]);
-    objective[c] = sign * program.objective[c];
-  }
-  for (int r = 0; r < rows; ++r) {
-    rowLower[r] = CoinBound(program.rowLower[r]);
-    rowUpper[r] = CoinBound(program.rowUpper[r]);
-  }
+  for (int c = 0; c < columns; ++c) objective[c] = sign * program.objective[c];
 
   OsiClpSolverInterface solver;
   solver.messageHandler()->setLogLevel(0);
   solver.getModelPtr()->setLogLevel(0);
   solver.setHintParam(OsiDoReducePrint, true, OsiHintTry);
-  solver.loadProblem(columns, rows, start.data(), program.rowIndex.data(), program.value.data(),
-                     columnLower.data(), columnUpper.data(), objective.data(), rowLower.data(),
-                     rowUpper.data());
+  solver.loadProblem(columns, arrays.rows, arrays.start.data(), program.rowIndex.data(),
+                     program.value.data(), arrays.columnLower.data(), arrays.columnUpper.data(),
+                     objective.data(), arrays.rowLower.data(), arrays.rowUpper.data());
   for (int c = 0; c < columns; ++c) solver.setInteger(c);
   // Neither the root's simplex nor the search may catch SIGINT: Ctrl-C must
   // end the run, not pass for a program out of time.

@@ -196,6 +196,20 @@ bool Certificate::CheckedCounts(const BGraph& graph, TimeTable& table, double th
   return VerifyDecomposition(table, chains, closed).empty();
 }
 
+bool Certificate::KeepIfBetter(const TimeSpaceModel& model, const std::vector<double>& columns,
+                               const BGraph& graph, TimeTable& table, double threshold,
+                               BGraph::Matching& matching, DecompositionCounts& best) const {
+  BGraph::Matching decoded;
+  DecompositionCounts counts;
+  if (!model.Decode(columns, decoded)) return false;
+  MergeClosedRotations(day.passages, day.minTurn, decoded);
+  if (!CheckedCounts(graph, table, threshold, decoded, counts) || !IsBetter(counts, best))
+    return false;
+  matching = std::move(decoded);
+  best = counts;
+  return true;
+}
+
 bool Certificate::Run(const BGraph& graph, TimeTable& table, double threshold,
                       BGraph::Matching& matching, DecompositionCounts& best) {
   const auto closedRotations = [this](const DecompositionCounts& counts) {
@@ -315,17 +329,9 @@ void Certificate::SolveBalanced(const BGraph& graph, TimeTable& table, double th
     const TimeSpaceModel kept(day, Aim::Balanced, 0.0, kBalancedColumnBudget);
     const LpSolution keptSolution = Solve("restricted", kept, secondsLeft());
     day.keptHome.clear();
-    BGraph::Matching decoded;
-    DecompositionCounts decodedCounts;
     if (keptSolution.status == LpSolution::Status::Optimal &&
-        kept.Decode(keptSolution.columns, decoded) &&
-        (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
-        CheckedCounts(graph, table, threshold, decoded, decodedCounts) &&
-        IsBetter(decodedCounts, best)) {
-      matching = std::move(decoded);
-      best = decodedCounts;
+        KeepIfBetter(kept, keptSolution.columns, graph, table, threshold, matching, best))
       keptLp = true;
-    }
     if (best.balanced - closedRotations(best) >= openBound || secondsLeft() <= 0.0) break;
     // Where the whole model is not much larger than this round's programs,
     // its integer program settles the day sooner than more rounds would.
@@ -418,16 +424,9 @@ void Certificate::SolveInteger(const BGraph& graph, TimeTable& table, double thr
     integerSolved = true;
     openBound = std::min(openBound, integerOpen);
   }
-  BGraph::Matching decoded;
-  DecompositionCounts decodedCounts;
-  if (solution.found && model.Decode(solution.columns, decoded) &&
-      (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
-      CheckedCounts(graph, table, threshold, decoded, decodedCounts) &&
-      IsBetter(decodedCounts, best)) {
-    matching = std::move(decoded);
-    best = decodedCounts;
+  if (solution.found &&
+      KeepIfBetter(model, solution.columns, graph, table, threshold, matching, best))
     keptInteger = true;
-  }
   // Out of time with a bound that the best, its own solution included,
   // already meets is as good as done.
   integerFinished = integerSolved && (status != LpSolution::Status::OutOfTime ||
@@ -489,15 +488,8 @@ void Certificate::BoundRest(const BGraph& graph, TimeTable& table, double thresh
     const int stageBound = rested.IntegerBound(solution.objective) + closed;
     restBound = restSolved ? std::min(restBound, stageBound) : stageBound;
     restSolved = true;
-    BGraph::Matching decoded;
-    DecompositionCounts counts;
-    if (rested.Decode(solution.columns, decoded) &&
-        (MergeClosedRotations(day.passages, day.minTurn, decoded), true) &&
-        CheckedCounts(graph, table, threshold, decoded, counts) && IsBetter(counts, best)) {
-      matching = std::move(decoded);
-      best = counts;
+    if (KeepIfBetter(rested, solution.columns, graph, table, threshold, matching, best))
       keptLp = true;
-    }
     restOptimal = best.rest == restBound;
   }
 }

@@ -195,6 +195,12 @@ class Certificate {
   // it; false otherwise.
   bool CheckedCounts(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching matching, DecompositionCounts& counts) const;
+  // Decodes `columns` of `model`'s program, merges its closed rotations and,
+  // when the verifier accepts it and it ranks higher than `best`, makes it
+  // the best; true then.
+  bool KeepIfBetter(const TimeSpaceModel& model, const std::vector<double>& columns,
+                    const BGraph& graph, TimeTable& table, double threshold,
+                    BGraph::Matching& matching, DecompositionCounts& best) const;
   void SolveBalanced(const BGraph& graph, TimeTable& table, double threshold,
                      BGraph::Matching& matching, DecompositionCounts& best);
   // Peak bytes of the integer program of the whole balanced model, with

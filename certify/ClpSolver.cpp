@@ -6,40 +6,21 @@
 #include <ClpSimplex.hpp>
 #include <ClpSolve.hpp>
 
+#include "certify/CoinArrays.h"
+
 namespace certify {
-
-namespace {
-
-// Clp's own infinity for bounds.
-double ClpBound(double bound) {
-  if (bound == kUnbounded) return COIN_DBL_MAX;
-  if (bound == -kUnbounded) return -COIN_DBL_MAX;
-  return bound;
-}
-
-}  // namespace
 
 LpSolution ClpSolver::Solve(const LinearProgram& program, double seconds) {
   LpSolution solution;
-  const int rows = static_cast<int>(program.Rows());
-  const int columns = static_cast<int>(program.Columns());
-  std::vector<CoinBigIndex> start(program.start.begin(), program.start.end());
-  std::vector<double> columnLower(program.Columns(), 0.0);
-  std::vector<double> columnUpper(program.Columns());
-  std::vector<double> rowLower(program.Rows());
-  std::vector<double> rowUpper(program.Rows());
-  for (int c = 0; c < columns; ++c) columnUpper[c] = ClpBound(program.columnUpper[c]);
-  for (int r = 0; r < rows; ++r) {
-    rowLower[r] = ClpBound(program.rowLower[r]);
-    rowUpper[r] = ClpBound(program.rowUpper[r]);
-  }
+  const CoinArrays arrays(program);
+  const int columns = arrays.columns;
 
   ClpSimplex model;
   model.setLogLevel(0);
   model.messageHandler()->setLogLevel(0);
-  model.loadProblem(columns, rows, start.data(), program.rowIndex.data(), program.value.data(),
-                    columnLower.data(), columnUpper.data(), program.objective.data(),
-                    rowLower.data(), rowUpper.data());
+  model.loadProblem(columns, arrays.rows, arrays.start.data(), program.rowIndex.data(),
+                    program.value.data(), arrays.columnLower.data(), arrays.columnUpper.data(),
+                    program.objective.data(), arrays.rowLower.data(), arrays.rowUpper.data());
   model.setOptimizationDirection(program.maximise ? -1.0 : 1.0);
   if (std::isfinite(seconds)) model.setMaximumSeconds(seconds);
   if (std::isfinite(wallSeconds)) model.setMaximumWallSeconds(wallSeconds);
